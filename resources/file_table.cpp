@@ -1,0 +1,127 @@
+#include "resources/file_table.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/fatal.h"
+
+namespace qh {
+
+FileTableState FileTable;
+
+void UppercaseName(char* text) {
+  for (auto* p = reinterpret_cast<unsigned char*>(text); *p != 0; ++p) {
+    if ((*p >= 'a' && *p <= 'z') || *p >= 0xE0) *p = static_cast<unsigned char>(*p - 32);
+  }
+}
+
+void FatalMissingFile(const char* name) {
+  char text[512];
+  std::snprintf(text, sizeof text, "Can't load %s...\nProgram will now stop.", name);
+  FatalError("Loading Error", text);
+}
+
+FileEntry* FindFile(const char* name) {
+  if (std::strlen(name) > kMaxSearchName) return nullptr;
+  char key[kMaxSearchName + 1];
+  std::strcpy(key, name);
+  UppercaseName(key);
+  for (int32_t i = 0; i < FileTable.count; ++i) {
+    if (std::strcmp(FileTable.entries[i]->name, key) == 0) return FileTable.entries[i];
+  }
+  return nullptr;
+}
+
+bool RegisterFile(const char* name, int32_t size, uint8_t* data, uint8_t owned) {
+  if (FileTable.count >= kMaxFiles || std::strlen(name) > kMaxRegisteredName) return false;
+  auto* entry = new FileEntry;
+  std::strcpy(entry->name, name);
+  UppercaseName(entry->name);
+  entry->size = size;
+  entry->data = data;
+  entry->owned = owned;
+  FileTable.entries[FileTable.count++] = entry;
+  return true;
+}
+
+namespace {
+uint8_t* ReadWholeFile(const char* name, int32_t* sizeOut) {
+  FILE* file = std::fopen(name, "rb");
+  if (file == nullptr) return nullptr;
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length < 0 || length > 0x7FFFFFFEL || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);  // a directory, a pipe or a file too large for the table's sizes
+    return nullptr;
+  }
+  auto* buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));
+  if (buffer == nullptr) {
+    std::fclose(file);
+    return nullptr;
+  }
+  const size_t got = std::fread(buffer, 1, static_cast<size_t>(length), file);
+  std::fclose(file);
+  buffer[got] = 0;  // the end mark past the counted size; a short read counts what arrived
+  *sizeOut = static_cast<int32_t>(got);
+  return buffer;
+}
+
+void RemoveAt(int32_t index) {
+  FileEntry* entry = FileTable.entries[index];
+  if (entry->owned) std::free(entry->data);
+  delete entry;
+  for (int32_t i = index; i + 1 < FileTable.count; ++i) FileTable.entries[i] = FileTable.entries[i + 1];
+  FileTable.entries[--FileTable.count] = nullptr;
+}
+}  // namespace
+
+uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
+  if (FileEntry* entry = FindFile(name)) {
+    if (size != nullptr) *size = entry->size;
+    return entry->data;
+  }
+  int32_t length = 0;
+  uint8_t* buffer = std::strlen(name) <= kMaxSearchName ? ReadWholeFile(name, &length) : nullptr;
+  if (buffer == nullptr) {
+    if (fatal) FatalMissingFile(name);
+    return nullptr;
+  }
+  if (!RegisterFile(name, length, buffer, 1)) {
+    std::free(buffer);
+    if (fatal) FatalMissingFile(name);
+    return nullptr;
+  }
+  if (size != nullptr) *size = length;
+  return buffer;
+}
+
+bool ReleaseFile(const void* data) {
+  for (int32_t i = 0; i < FileTable.count; ++i) {
+    if (FileTable.entries[i]->data == data) {
+      RemoveAt(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ReleaseFileByName(const char* name) {
+  if (std::strlen(name) > kMaxRegisteredName) return false;
+  char key[kMaxRegisteredName + 1];
+  std::strcpy(key, name);
+  UppercaseName(key);
+  for (int32_t i = 0; i < FileTable.count; ++i) {
+    if (std::strcmp(FileTable.entries[i]->name, key) == 0) {
+      RemoveAt(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ReleaseAllFiles() {
+  while (FileTable.count > 0) RemoveAt(FileTable.count - 1);
+}
+
+}  // namespace qh

@@ -1,0 +1,42 @@
+// Whole-file loading through one cached table: a name asked for again returns the
+// same buffer without touching the disk. Names are relative to the current directory
+// (the data directory) and compare case-insensitively (ASCII and Windows-1251 letters).
+// Every buffer carries one zero byte past its counted size, so text searches end.
+#pragma once
+#include <cstdint>
+
+namespace qh {
+
+struct FileEntry {
+  char name[128] = {};   // upper-cased, at most 127 characters
+  int32_t size = 0;
+  uint8_t* data = nullptr;
+  uint8_t owned = 0;     // 1: the table frees data when the entry is removed
+};
+
+constexpr int kMaxFiles = 1024;
+constexpr int kMaxSearchName = 63;     // longest name FindFile compares
+constexpr int kMaxRegisteredName = 127;
+
+struct FileTableState {
+  FileEntry* entries[kMaxFiles] = {};
+  int32_t count = 0;
+};
+extern FileTableState FileTable;
+
+// With fatal set it never returns none: a missing file ends the program with
+// "Can't load %s...\nProgram will now stop." (caption "Loading Error", exit code 1).
+// Names longer than 63 characters are refused: none in quiet form, the message in fatal form.
+uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);
+// Returns false when the table is full or the name does not fit (nothing is registered).
+bool RegisterFile(const char* name, int32_t size, uint8_t* data, uint8_t owned);
+FileEntry* FindFile(const char* name);
+bool ReleaseFile(const void* data);
+bool ReleaseFileByName(const char* name);
+void UppercaseName(char* text);
+void ReleaseAllFiles();  // for tests: empties the table
+
+// The message of a missing file, formatted the one way the program shows it.
+[[noreturn]] void FatalMissingFile(const char* name);
+
+}  // namespace qh

@@ -1,0 +1,42 @@
+// The texture manager: every picture the scene and the font draw, loaded once per name
+// from the data directory and shared by every holder of that name. Knows plain pictures
+// (JPEG, TGA, PNG, BMP) and the alpha-plane picture: a JPEG stream followed by one raw
+// alpha byte per pixel, in files named _a_*.jpg.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "render/texture.h"
+
+namespace qh {
+
+struct TextureRecord {
+  char name[128] = {};          // at most 127 characters; compared byte for byte
+  int32_t width = 0;            // texels of the top level
+  int32_t height = 0;
+  std::unique_ptr<Texture> texture;
+  uint8_t hasAlpha = 0;
+};
+
+constexpr int kMaxTextureRecords = 1023;
+
+struct TextureManagerState {
+  TextureRecord* records[1024] = {};
+  int32_t count = 0;
+};
+extern TextureManagerState TextureManager;
+
+TextureRecord* FindTexture(const char* name);
+// Never returns none: a picture that cannot be loaded ends the program
+// ("Couldn't load texture: %s", caption "Loading error", exit code 1).
+TextureRecord* GetTexture(const char* name);
+// An alpha-plane picture of width x height pixels in the top-left corner of a
+// power-of-two texture; none when the file is missing.
+TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height);
+TextureRecord* CreateBlankTexture(const char* name, int32_t width, int32_t height, D3DFORMAT format);
+void ReleaseTexture(TextureRecord* record);  // unknown handles (and none) are ignored
+void ReleaseAllTextures();                   // at exit, and between tests
+// The power-of-two texture side for a picture side: 2..1024, strictly greater; 0 when none fits.
+int32_t TextureSide(int32_t pictureSide);
+
+}  // namespace qh
