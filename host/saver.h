@@ -1,0 +1,18 @@
+// Saver mode once the main window exists: the square-root table, the device, the black
+// start frame and the content; then one call per frame; then the saver's part of shutdown.
+// The capture tool runs the same three steps without a display.
+#pragma once
+
+struct SDL_Window;
+
+namespace qh {
+
+// False when the run must end (the reason has been shown to the user).
+bool StartSaverMode(SDL_Window* window);
+// One frame: begin, the application's Render, end, present (with device-loss recovery),
+// frame timing, AfterFrame.
+void RenderFrame();
+// Releases the device and stops the sound. Safe to call when StartSaverMode failed.
+void ShutdownSaverMode();
+
+}  // namespace qh
