@@ -2,6 +2,7 @@
 // counter (which wraps like the system's); tests and the capture tool drive a fixed step.
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 namespace qh {
 
@@ -9,6 +10,8 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual uint32_t NowMs() = 0;
+  // Called by the frame timing just before it reads the time at the end of a frame.
+  virtual void FrameEnded() {}
 };
 
 // SDL_GetTicks(); SDL must be initialised.
@@ -17,24 +20,30 @@ class SdlClock : public Clock {
   uint32_t NowMs() override;
 };
 
-// Starts at `start`; the first reading returns start, every later reading `step` more.
-// So the frame after start-up measures 0 and every later frame measures exactly `step`
-// (when the loop reads the clock once per frame after its initial reading).
+// Reads `start` until the first frame ends, then `step` more at the end of every frame,
+// so frame 0 measures 0 ms and every later frame exactly `step`. Reading it does not
+// advance it: both start-up seeds see the same value.
 class FixedStepClock : public Clock {
  public:
   FixedStepClock(uint32_t start, uint32_t step) : now_(start), step_(step) {}
-  uint32_t NowMs() override;
-  void Set(uint32_t now) { now_ = now; started_ = false; }
+  uint32_t NowMs() override { return now_; }
+  void FrameEnded() override { now_ += step_; }
+  void Set(uint32_t now) { now_ = now; }
   void SetStep(uint32_t step) { step_ = step; }
 
  private:
   uint32_t now_;
   uint32_t step_;
-  bool started_ = false;
 };
 
 // The clock in use (an SdlClock unless one was installed). Not owned.
 Clock& CurrentClock();
 void InstallClock(Clock* clock);  // nullptr restores the SDL clock
+
+// The local time of day shown by the clock overlay: the system's, unless fixed. A fixed
+// time of day advances with CurrentClock() from the moment it was fixed.
+void LocalTimeOfDay(std::tm* out);
+void FixLocalTimeOfDay(int32_t secondsSinceMidnight);
+void UnfixLocalTimeOfDay();
 
 }  // namespace qh

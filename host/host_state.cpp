@@ -80,6 +80,7 @@ int32_t ParseCommandLine(const char* text) {
 }
 
 void MeasureFrameTime() {
+  CurrentClock().FrameEnded();
   const uint32_t now = CurrentClock().NowMs();
   RawFrameDeltaMs = now - LastFrameTime;  // unsigned: a wrap of the counter still gives the true step
   LastFrameTime = now;
