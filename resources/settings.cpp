@@ -1,0 +1,8 @@
+#include "resources/settings.h"
+
+namespace qh {
+
+SettingsRecord Settings;
+SettingsExRecord SettingsEx;
+
+}  // namespace qh
