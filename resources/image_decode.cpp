@@ -1,0 +1,148 @@
+#include "resources/image_decode.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qh {
+
+namespace {
+SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
+  if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
+  SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+  if (rw == nullptr) return nullptr;
+  SDL_Surface* surface = IMG_Load_RW(rw, 0);
+  if (surface == nullptr) {
+    // TGA files have no signature to recognise them by; ask for the format by name.
+    SDL_RWseek(rw, 0, RW_SEEK_SET);
+    surface = IMG_LoadTyped_RW(rw, 0, "TGA");
+  }
+  SDL_RWclose(rw);
+  return surface;
+}
+}  // namespace
+
+bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out) {
+  SDL_Surface* surface = LoadSurface(bytes, size);
+  if (surface == nullptr) return false;
+  bool ok = surface->w > 0 && surface->h > 0 && surface->w <= kMaxPictureSide && surface->h <= kMaxPictureSide;
+  SDL_Surface* argb = nullptr;
+  if (ok) {
+    out->hasAlpha = surface->format->Amask != 0 || SDL_ISPIXELFORMAT_ALPHA(surface->format->format) ||
+                    (surface->format->palette != nullptr && SDL_HasColorKey(surface));
+    argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+    ok = argb != nullptr;
+  }
+  if (ok) {
+    out->width = argb->w;
+    out->height = argb->h;
+    out->pixels.resize(static_cast<size_t>(argb->w) * argb->h);
+    SDL_LockSurface(argb);
+    for (int y = 0; y < argb->h; ++y) {
+      std::memcpy(&out->pixels[static_cast<size_t>(y) * argb->w], static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch,
+                  static_cast<size_t>(argb->w) * 4);
+    }
+    SDL_UnlockSurface(argb);
+    if (!out->hasAlpha) {
+      for (uint32_t& p : out->pixels) p |= 0xFF000000u;
+    }
+  }
+  if (argb != nullptr) SDL_FreeSurface(argb);
+  SDL_FreeSurface(surface);
+  return ok;
+}
+
+namespace {
+void StoreTexel(uint8_t* at, uint32_t argb) {
+  at[0] = static_cast<uint8_t>(argb);
+  at[1] = static_cast<uint8_t>(argb >> 8);
+  at[2] = static_cast<uint8_t>(argb >> 16);
+  at[3] = static_cast<uint8_t>(argb >> 24);
+}
+
+// Level 1 as the average of 2x2 blocks of level 0 (edges of odd sides repeat).
+void BoxFilterDown(Texture* texture, uint32_t level) {
+  D3DLOCKED_RECT src, dst;
+  if (Failed(texture->LockRect(level - 1, &src)) || Failed(texture->LockRect(level, &dst))) return;
+  const uint32_t sw = texture->Width(level - 1), sh = texture->Height(level - 1);
+  const uint32_t dw = texture->Width(level), dh = texture->Height(level);
+  for (uint32_t y = 0; y < dh; ++y) {
+    for (uint32_t x = 0; x < dw; ++x) {
+      uint32_t sum[4] = {};
+      for (uint32_t dy = 0; dy < 2; ++dy) {
+        for (uint32_t dx = 0; dx < 2; ++dx) {
+          const uint32_t sx = std::min(2 * x + dx, sw - 1), sy = std::min(2 * y + dy, sh - 1);
+          const uint8_t* p = static_cast<const uint8_t*>(src.pBits) + sy * src.Pitch + sx * 4;
+          for (int c = 0; c < 4; ++c) sum[c] += p[c];
+        }
+      }
+      uint8_t* q = static_cast<uint8_t*>(dst.pBits) + y * dst.Pitch + x * 4;
+      for (int c = 0; c < 4; ++c) q[c] = static_cast<uint8_t>((sum[c] + 2) / 4);
+    }
+  }
+  texture->UnlockRect(level);
+  texture->UnlockRect(level - 1);
+}
+}  // namespace
+
+HRESULT CreateTextureFromFileInMemory(GraphicsDevice* device, const uint8_t* bytes, size_t size, uint32_t levels,
+                                      D3DFORMAT format, std::unique_ptr<Texture>* out) {
+  out->reset();
+  if (device == nullptr) return D3DERR_INVALIDCALL;
+  DecodedPicture picture;
+  if (!DecodePicture(bytes, size, &picture)) return D3DERR_INVALIDCALL;
+  if (format == D3DFMT_UNKNOWN) format = picture.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+  if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
+  std::unique_ptr<Texture> texture;
+  HRESULT hr = device->CreateTexture(static_cast<uint32_t>(picture.width), static_cast<uint32_t>(picture.height),
+                                     levels, 0, format, D3DPOOL_MANAGED, &texture);
+  if (Failed(hr) || texture == nullptr) return Failed(hr) ? hr : D3DERR_INVALIDCALL;
+  D3DLOCKED_RECT locked;
+  if (Failed(texture->LockRect(0, &locked))) return D3DERR_INVALIDCALL;
+  for (int32_t y = 0; y < picture.height; ++y) {
+    uint8_t* row = static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
+    for (int32_t x = 0; x < picture.width; ++x) StoreTexel(row + x * 4, picture.pixels[static_cast<size_t>(y) * picture.width + x]);
+  }
+  texture->UnlockRect(0);
+  for (uint32_t level = 1; level < texture->LevelCount(); ++level) BoxFilterDown(texture.get(), level);
+  *out = std::move(texture);
+  return D3D_OK;
+}
+
+HRESULT LoadSurfaceFromFileInMemory(Texture* texture, uint32_t level, int32_t width, int32_t height,
+                                    const uint8_t* bytes, size_t size) {
+  if (texture == nullptr || level >= texture->LevelCount() || Texture::BytesPerTexel(texture->Format()) != 4 ||
+      width <= 0 || height <= 0) {
+    return D3DERR_INVALIDCALL;
+  }
+  DecodedPicture picture;
+  if (!DecodePicture(bytes, size, &picture)) return D3DERR_INVALIDCALL;
+  D3DLOCKED_RECT locked;
+  if (Failed(texture->LockRect(level, &locked))) return D3DERR_INVALIDCALL;
+  const int32_t w = std::min<int32_t>(width, static_cast<int32_t>(texture->Width(level)));
+  const int32_t h = std::min<int32_t>(height, static_cast<int32_t>(texture->Height(level)));
+  for (int32_t y = 0; y < h; ++y) {
+    // Nearest source pixel: the whole picture fitted into the rectangle without filtering.
+    const int32_t sy = static_cast<int32_t>(static_cast<int64_t>(y) * picture.height / height);
+    uint8_t* row = static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t sx = static_cast<int32_t>(static_cast<int64_t>(x) * picture.width / width);
+      uint32_t argb = picture.pixels[static_cast<size_t>(sy) * picture.width + sx];
+      if (texture->Format() == D3DFMT_X8R8G8B8) argb |= 0xFF000000u;
+      StoreTexel(row + x * 4, argb);
+    }
+  }
+  texture->UnlockRect(level);
+  return D3D_OK;
+}
+
+size_t AlphaPlaneSplit(const uint8_t* bytes, size_t size) {
+  for (size_t i = 0; i + 1 < size; ++i) {
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xD9) return i + 2;
+  }
+  return size;
+}
+
+}  // namespace qh

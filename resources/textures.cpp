@@ -1,0 +1,193 @@
+#include "resources/textures.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/fatal.h"
+#include "render/device.h"
+#include "resources/file_table.h"
+#include "resources/image_decode.h"
+
+namespace qh {
+
+TextureManagerState TextureManager;
+
+namespace {
+bool HasTgaExtension(const char* name) {
+  return std::strstr(name, ".tga") != nullptr || std::strstr(name, ".TGA") != nullptr;
+}
+
+// Appends a new zero-filled record; none when the table is full or the name does not fit.
+TextureRecord* AddRecord(const char* name) {
+  if (TextureManager.count >= kMaxTextureRecords || std::strlen(name) > sizeof(TextureRecord::name) - 1) {
+    return nullptr;
+  }
+  auto* record = new TextureRecord;
+  std::strcpy(record->name, name);
+  TextureManager.records[TextureManager.count++] = record;
+  return record;
+}
+
+[[noreturn]] void FatalTexture(const char* name) {
+  char text[300];
+  std::snprintf(text, sizeof text, "Couldn't load texture: %s", name);
+  FatalError("Loading error", text);
+}
+
+void TakeTexture(TextureRecord* record, std::unique_ptr<Texture> texture) {
+  D3DSURFACE_DESC desc;
+  texture->GetLevelDesc(0, &desc);
+  record->width = static_cast<int32_t>(desc.Width);
+  record->height = static_cast<int32_t>(desc.Height);
+  record->texture = std::move(texture);
+}
+
+// The alpha-plane picture that serves a .tga request: "_a_" + the name up to its first
+// full stop + ".jpg" (leaf.tga -> _a_leaf.jpg).
+std::string AlphaPlaneName(const char* name) {
+  std::string base(name);
+  const size_t dot = base.find('.');
+  if (dot != std::string::npos) base.resize(dot);
+  return "_a_" + base + ".jpg";
+}
+
+// Writes the alpha plane over the alpha bytes of level 0, texel by texel in row order;
+// never more bytes than the plane has, never more texels than the level has.
+void ApplyAlphaPlane(Texture* texture, const uint8_t* plane, size_t planeSize) {
+  D3DLOCKED_RECT locked;
+  if (Failed(texture->LockRect(0, &locked))) return;
+  const size_t texels = size_t{texture->Width(0)} * texture->Height(0);
+  const size_t n = planeSize < texels ? planeSize : texels;
+  auto* bits = static_cast<uint8_t*>(locked.pBits);
+  for (size_t i = 0; i < n; ++i) bits[i * 4 + 3] = plane[i];
+  texture->UnlockRect(0);
+}
+
+TextureRecord* LoadFromAlphaPlane(const char* name) {
+  const std::string planeName = AlphaPlaneName(name);
+  int32_t size = 0;
+  uint8_t* bytes = LoadFile(planeName.c_str(), &size, false);
+  if (bytes == nullptr) return nullptr;
+  const size_t jpegSize = AlphaPlaneSplit(bytes, static_cast<size_t>(size));
+  std::unique_ptr<Texture> texture;
+  TextureRecord* record = nullptr;
+  if (!Failed(CreateTextureFromFileInMemory(Device, bytes, jpegSize, 1, D3DFMT_A8R8G8B8, &texture)) &&
+      (record = AddRecord(name)) != nullptr) {
+    ApplyAlphaPlane(texture.get(), bytes + jpegSize, static_cast<size_t>(size) - jpegSize);
+    TakeTexture(record, std::move(texture));
+    record->hasAlpha = 1;
+  }
+  ReleaseFile(bytes);
+  return record;
+}
+}  // namespace
+
+int32_t TextureSide(int32_t pictureSide) {
+  for (int32_t side = 2; side <= 1024; side *= 2) {
+    if (side > pictureSide) return side;
+  }
+  return 0;
+}
+
+TextureRecord* FindTexture(const char* name) {
+  for (int32_t i = 0; i < TextureManager.count; ++i) {
+    if (std::strcmp(TextureManager.records[i]->name, name) == 0) return TextureManager.records[i];
+  }
+  return nullptr;
+}
+
+TextureRecord* GetTexture(const char* name) {
+  if (TextureRecord* found = FindTexture(name)) return found;
+  if (HasTgaExtension(name)) {
+    if (TextureRecord* record = LoadFromAlphaPlane(name)) return record;
+  }
+  int32_t size = 0;
+  uint8_t* bytes = LoadFile(name, &size, false);
+  std::unique_ptr<Texture> texture;
+  const bool decoded =
+      bytes != nullptr &&
+      !Failed(CreateTextureFromFileInMemory(Device, bytes, static_cast<size_t>(size), 2, D3DFMT_UNKNOWN, &texture));
+  if (bytes != nullptr) ReleaseFile(bytes);
+  // A picture that decodes but finds the table full is as unusable as a missing one.
+  TextureRecord* record = decoded ? AddRecord(name) : nullptr;
+  if (record == nullptr) FatalTexture(name);
+  TakeTexture(record, std::move(texture));
+  record->hasAlpha = HasTgaExtension(name) ? 1 : 0;
+  return record;
+}
+
+TextureRecord* CreateBlankTexture(const char* name, int32_t width, int32_t height, D3DFORMAT format) {
+  if (TextureRecord* found = FindTexture(name)) return found;
+  std::unique_ptr<Texture> texture;
+  TextureRecord* record = nullptr;
+  if (Device != nullptr && width > 0 && height > 0 &&
+      !Failed(Device->CreateTexture(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 1, 0, format,
+                                    D3DPOOL_MANAGED, &texture)) &&
+      texture != nullptr) {
+    record = AddRecord(name);
+  }
+  if (record == nullptr) {
+    char text[300];
+    std::snprintf(text, sizeof text, "Couldn't create texture: %s", name);
+    ShowMessage("Init error", text);
+    return nullptr;
+  }
+  record->texture = std::move(texture);
+  record->width = width;
+  record->height = height;
+  return record;
+}
+
+TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
+  int32_t size = 0;
+  uint8_t* bytes = LoadFile(name, &size, false);
+  if (bytes == nullptr) return nullptr;
+  const size_t jpegSize = AlphaPlaneSplit(bytes, static_cast<size_t>(size));
+  TextureRecord* record = CreateBlankTexture(name, TextureSide(width), TextureSide(height), D3DFMT_A8R8G8B8);
+  if (record != nullptr && record->texture != nullptr) {
+    Texture* texture = record->texture.get();
+    if (Failed(LoadSurfaceFromFileInMemory(texture, 0, width, height, bytes, jpegSize))) {
+      // A corrupt picture is no picture: the scene draws its place without a texture.
+      ReleaseTexture(record);
+      record = nullptr;
+    } else {
+      const uint8_t* plane = bytes + jpegSize;
+      const size_t planeSize = static_cast<size_t>(size) - jpegSize;
+      D3DLOCKED_RECT locked;
+      if (!Failed(texture->LockRect(0, &locked))) {
+        const int32_t w = std::min<int32_t>(width, static_cast<int32_t>(texture->Width(0)));
+        const int32_t h = std::min<int32_t>(height, static_cast<int32_t>(texture->Height(0)));
+        for (int32_t r = 0; r < h; ++r) {
+          for (int32_t c = 0; c < w; ++c) {
+            const size_t at = static_cast<size_t>(r) * width + c;
+            if (at >= planeSize) break;
+            static_cast<uint8_t*>(locked.pBits)[static_cast<size_t>(r) * locked.Pitch + c * 4 + 3] = plane[at];
+          }
+        }
+        texture->UnlockRect(0);
+      }
+    }
+  }
+  ReleaseFile(bytes);
+  return record;
+}
+
+void ReleaseTexture(TextureRecord* record) {
+  if (record == nullptr) return;
+  for (int32_t i = 0; i < TextureManager.count; ++i) {
+    if (TextureManager.records[i] != record) continue;
+    if (Device != nullptr && record->texture != nullptr) Device->ForgetTexture(record->texture.get());
+    delete record;
+    for (int32_t j = i; j + 1 < TextureManager.count; ++j) TextureManager.records[j] = TextureManager.records[j + 1];
+    TextureManager.records[--TextureManager.count] = nullptr;
+    return;
+  }
+}
+
+void ReleaseAllTextures() {
+  while (TextureManager.count > 0) ReleaseTexture(TextureManager.records[TextureManager.count - 1]);
+}
+
+}  // namespace qh
