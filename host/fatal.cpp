@@ -27,6 +27,7 @@ void ShowMessage(const char* caption, const char* text) {
 
 void FatalError(const char* caption, const char* text) {
   ShowMessage(caption, text);
+  std::fflush(nullptr);
   std::_Exit(1);
 }
 
