@@ -1,0 +1,142 @@
+// Test support for the text overlay: a scratch data directory holding a small glyph
+// picture and a metrics file of the test's choosing, a recording device installed as
+// the program's device, and a way to read back which characters a frame drew.
+#pragma once
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/fatal.h"
+#include "overlay/font.h"
+#include "render/device.h"
+#include "render/recording_device.h"
+#include "render/sprites.h"
+#include "resources/file_table.h"
+#include "resources/textures.h"
+
+namespace qh::overlay_test {
+
+struct FontMetrics {
+  int32_t cellsPerRow = 16;
+  uint8_t width[256] = {};
+  uint8_t cell[256] = {};
+
+  // Every code in the cell of its own number, all glyphs `width` texels wide.
+  static FontMetrics Identity(int32_t cellsPerRow, uint8_t width) {
+    FontMetrics m;
+    m.cellsPerRow = cellsPerRow;
+    for (int c = 0; c < 256; ++c) {
+      m.width[c] = width;
+      m.cell[c] = static_cast<uint8_t>(c % (cellsPerRow * cellsPerRow));
+    }
+    return m;
+  }
+
+  std::vector<uint8_t> Bytes() const {
+    std::vector<uint8_t> bytes(516);
+    const auto v = static_cast<uint32_t>(cellsPerRow);
+    for (int k = 0; k < 4; ++k) bytes[k] = static_cast<uint8_t>(v >> (8 * k));
+    for (int c = 0; c < 256; ++c) {
+      bytes[4 + c] = width[c];
+      bytes[260 + c] = cell[c];
+    }
+    return bytes;
+  }
+};
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  std::fclose(file);
+}
+
+// An uncompressed 32-bit TGA, top-left origin, every texel the same colour.
+inline std::vector<uint8_t> SolidTga(int side, uint32_t argb) {
+  std::vector<uint8_t> tga(18, 0);
+  tga[2] = 2;
+  tga[12] = static_cast<uint8_t>(side);
+  tga[13] = static_cast<uint8_t>(side >> 8);
+  tga[14] = static_cast<uint8_t>(side);
+  tga[15] = static_cast<uint8_t>(side >> 8);
+  tga[16] = 32;
+  tga[17] = 0x28;
+  for (int i = 0; i < side * side; ++i) {
+    tga.push_back(static_cast<uint8_t>(argb));
+    tga.push_back(static_cast<uint8_t>(argb >> 8));
+    tga.push_back(static_cast<uint8_t>(argb >> 16));
+    tga.push_back(static_cast<uint8_t>(argb >> 24));
+  }
+  return tga;
+}
+
+// A scratch data directory made current for the test, a recording device, and clean
+// file and texture tables before and after.
+class OverlayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageBoxesEnabled(false);
+    char pattern[] = "/tmp/qh-overlay-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dataDir_ = pattern;
+    oldDir_ = std::filesystem::current_path();
+    std::filesystem::current_path(dataDir_);
+    Device = &device;
+    SetSpriteTint(1.0f, 1.0f, 1.0f, 1.0f);
+    ReleaseAllFiles();
+    ReleaseAllTextures();
+    Font = BitmapFont{};
+  }
+
+  void TearDown() override {
+    ReleaseAllTextures();
+    ReleaseAllFiles();
+    Font = BitmapFont{};
+    SetSpriteTint(1.0f, 1.0f, 1.0f, 1.0f);
+    Device = nullptr;
+    std::filesystem::current_path(oldDir_);
+    std::filesystem::remove_all(dataDir_);
+  }
+
+  void WriteFont(const FontMetrics& metrics) {
+    WriteBytes("font.tga", SolidTga(16, 0xFFFFFFFFu));
+    WriteBytes("font.dat", metrics.Bytes());
+  }
+
+  void LoadIdentityFont(int32_t cellsPerRow = 16, uint8_t width = 32) {
+    WriteFont(FontMetrics::Identity(cellsPerRow, width));
+    ASSERT_TRUE(LoadFont("font"));
+    device.ClearRecord();
+  }
+
+  // The codes drawn, read back from the cells of the glyph quads (top-left vertex); valid
+  // with an identity font of 16 cells per row.
+  std::string DrawnText() const {
+    std::string text;
+    for (const RecordedDraw& draw : device.draws) {
+      const Vec2 uv = draw.TexCoord(0);
+      const int column = static_cast<int>(uv.x * 16.0f + 0.5f);
+      const int row = static_cast<int>(uv.y * 16.0f + 0.5f);
+      text.push_back(static_cast<char>(row * 16 + column));
+    }
+    return text;
+  }
+
+  int TextureBinds() const {
+    int binds = 0;
+    for (const std::string& call : device.calls) binds += call.rfind("SetTexture", 0) == 0 ? 1 : 0;
+    return binds;
+  }
+
+  RecordingDevice device;
+  std::filesystem::path dataDir_;
+  std::filesystem::path oldDir_;
+};
+
+}  // namespace qh::overlay_test
