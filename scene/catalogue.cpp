@@ -1,0 +1,125 @@
+#include "scene/catalogue.h"
+
+#include <cstring>
+
+#include "resources/file_table.h"
+#include "resources/textures.h"
+
+namespace qh {
+
+ObjectCatalogueState ObjectCatalogue;
+
+namespace {
+// A blank is any byte that is at most 32 as a signed 8-bit number: the control bytes and
+// the space, but also every byte from 0x80 on (the catalogue is plain ASCII).
+bool IsBlank(uint8_t b) { return static_cast<int8_t>(b) <= 32; }
+
+// Copies a name into a 32-byte field, keeping at most its first 31 characters.
+void CopyName(char* field, const uint8_t* from, int32_t length) {
+  const int32_t n = length < kCatalogueNameSize - 1 ? length : kCatalogueNameSize - 1;
+  std::memcpy(field, from, static_cast<size_t>(n));
+  field[n] = '\0';
+}
+
+// Where a ".cgo" entry gets its model. Mesh models are not part of the engine yet, so such
+// an entry has neither texture nor mesh and objects bound to it draw untextured.
+Model* GetCatalogueModel(const char* /*fileName*/) { return nullptr; }
+
+// A bounded cursor over the catalogue text; every move stops at the end of the bytes.
+struct Scanner {
+  const uint8_t* bytes;
+  int32_t size;
+  int32_t pos;
+
+  uint8_t Peek() const { return bytes[pos]; }
+  bool More() const { return pos < size; }
+  // Moves to the next byte equal to c; false when none is left.
+  bool SeekTo(uint8_t c) {
+    while (pos < size && bytes[pos] != c) ++pos;
+    return pos < size;
+  }
+  // Moves past blanks; false when the bytes ran out.
+  bool SkipBlanks() {
+    while (pos < size && IsBlank(bytes[pos])) ++pos;
+    return pos < size;
+  }
+};
+
+void BindPicture(CatalogueEntry& entry, const char* fileName) {
+  // The picture test comes first: a name holding both ".cgo" and ".jpg" is a texture.
+  if (std::strstr(fileName, ".tga") != nullptr || std::strstr(fileName, ".jpg") != nullptr) {
+    entry.texture = GetTexture(fileName);
+  } else if (std::strstr(fileName, ".cgo") != nullptr) {
+    entry.mesh = GetCatalogueModel(fileName);
+  }
+}
+}  // namespace
+
+void ResetCatalogue() { ObjectCatalogue = ObjectCatalogueState{}; }
+
+void ParseCatalogue(const uint8_t* bytes, int32_t size) {
+  ResetCatalogue();
+  if (bytes == nullptr || size <= 0) return;
+  ObjectCatalogueState& cat = ObjectCatalogue;
+  Scanner s{bytes, size, 0};
+  for (;;) {
+    // A group header: "[", the name up to "/", and one more byte (normally "]").
+    if (!s.SeekTo('[')) return;
+    ++s.pos;
+    const int32_t groupStart = s.pos;
+    if (!s.SeekTo('/')) return;
+    if (cat.groupCount == kMaxCatalogueGroups) return;
+    CopyName(cat.groups[cat.groupCount], bytes + groupStart, s.pos - groupStart);
+    ++cat.groupCount;
+    s.pos += 2;
+    if (!s.SkipBlanks()) return;
+
+    // Entries "name=file" until a group end "[/...".
+    for (;;) {
+      const int32_t nameStart = s.pos;
+      if (!s.SeekTo('=')) return;
+      const int32_t nameLength = s.pos - nameStart;  // blanks before "=" belong to the name
+      ++s.pos;
+      if (!s.SkipBlanks()) return;
+      if (cat.entryCount == kMaxCatalogueEntries) return;
+      CatalogueEntry& entry = cat.entries[cat.entryCount++];
+      CopyName(entry.name, bytes + nameStart, nameLength);
+      entry.group = cat.groupCount - 1;
+
+      // The file name ends at a blank or a comma; one that runs to the last byte of the
+      // file is complete and is still loaded.
+      const int32_t fileStart = s.pos;
+      while (s.More() && !IsBlank(s.Peek()) && s.Peek() != ',') ++s.pos;
+      char fileName[kCatalogueNameSize];
+      CopyName(fileName, bytes + fileStart, s.pos - fileStart);
+      BindPicture(entry, fileName);
+
+      if (!s.SkipBlanks()) return;
+      if (s.Peek() == '[') {
+        if (s.pos + 1 < size && bytes[s.pos + 1] == '/') {
+          ++s.pos;
+          while (s.More() && !IsBlank(s.Peek())) ++s.pos;
+          break;  // look for the next group header
+        }
+        ++s.pos;  // a "[" that opens no group end is dropped
+      }
+      // Otherwise the next name begins here, a comma that ended the file name included.
+    }
+  }
+}
+
+void LoadCatalogue() {
+  int32_t size = 0;
+  const uint8_t* bytes = LoadFile("gameobjs.txt", &size, true);
+  ParseCatalogue(bytes, size);
+}
+
+const CatalogueEntry* FindCatalogueEntry(const char* name) {
+  const CatalogueEntry* found = nullptr;
+  for (int32_t i = 0; i < ObjectCatalogue.entryCount; ++i) {
+    if (std::strcmp(ObjectCatalogue.entries[i].name, name) == 0) found = &ObjectCatalogue.entries[i];
+  }
+  return found;
+}
+
+}  // namespace qh
