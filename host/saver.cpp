@@ -1,18 +1,87 @@
-// Placeholder until the graphics device lands: frames only advance the timing.
 #include "host/saver.h"
 
+#include <SDL.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "host/application.h"
+#include "host/clock.h"
 #include "host/host_state.h"
+#include "render/device_setup.h"
+#include "render/gl_device.h"
+#include "render/states.h"
+#include "resources/settings.h"
+#include "resources/textures.h"
 #include "scene/math.h"
 
 namespace qh {
 
-bool StartSaverMode(SDL_Window* /*window*/) {
+namespace {
+void ScreenSizeOfWindow(void* window, int32_t* width, int32_t* height) {
+  int display = SDL_GetWindowDisplayIndex(static_cast<SDL_Window*>(window));
+  if (display < 0) display = 0;
+  SDL_DisplayMode desktop{};
+  if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return;
+  *width = desktop.w;
+  *height = desktop.h;
+}
+
+// After a reset the window comes back centred and no longer above every other window.
+void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height) {
+  auto* sdlWindow = static_cast<SDL_Window*>(window);
+  if (sdlWindow == nullptr) return;
+  SDL_SetWindowAlwaysOnTop(sdlWindow, SDL_FALSE);
+  SDL_SetWindowPosition(sdlWindow, x, y);
+  SDL_SetWindowSize(sdlWindow, width, height);
+  SDL_ShowWindow(sdlWindow);
+}
+}  // namespace
+
+bool StartSaverMode(SDL_Window* window) {
   BuildSqrtTable();
+  DeviceWindow.screenSize = ScreenSizeOfWindow;
+  DeviceWindow.placeWindow = PlaceWindow;
+  std::unique_ptr<GraphicsAdapter> adapter;
+  if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
+  if (!InitDevice(std::move(adapter), window)) return false;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window, &width, &height);
+  UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  StartupApplication.PresentBlankFrame();
+  return LoadContent();
+}
+
+bool LoadContent() {
+  std::srand(CurrentClock().NowMs());
+  SeedSceneRandom(CurrentClock().NowMs());
+  // In this order, once their subsystems are wired in:
+  //   LoadFont("font");
+  //   StartAudio();           (its result is ignored: the scene may run silently)
+  //   LoadSoundsAndMusic();
+  //   if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
+  //   sceneCursor = Settings.startScene;
+  SetSceneDelay(Settings.sceneDelayChoice);
+  //   PreloadScenes();
+  //   ShowFirstScene();
+  CurrentApplication = &TheSaverApplication;
   return true;
 }
 
-void RenderFrame() { MeasureFrameTime(); }
+void RenderFrame() {
+  BeginFrame();
+  CurrentApplication->Render();
+  EndFrame();
+  PresentFrame();
+  MeasureFrameTime();
+  CurrentApplication->AfterFrame();
+}
 
-void ShutdownSaverMode() {}
+void ShutdownSaverMode() {
+  // Textures first, so the device can free what it made for them.
+  ReleaseAllTextures();
+  ReleaseDevice();
+  //   StopAudio();            once the audio engine is wired in
+}
 
 }  // namespace qh

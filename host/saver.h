@@ -8,11 +8,16 @@ struct SDL_Window;
 namespace qh {
 
 // False when the run must end (the reason has been shown to the user).
+// The window must have been created with SDL_WINDOW_OPENGL.
 bool StartSaverMode(SDL_Window* window);
+// Seeds the random generators from the clock, then loads everything the scene needs.
+// Ends the process itself when content is missing; otherwise reports success.
+bool LoadContent();
 // One frame: begin, the application's Render, end, present (with device-loss recovery),
 // frame timing, AfterFrame.
 void RenderFrame();
-// Releases the device and stops the sound. Safe to call when StartSaverMode failed.
+// Releases the textures and the device and stops the sound. Safe to call when
+// StartSaverMode failed.
 void ShutdownSaverMode();
 
 }  // namespace qh

@@ -43,8 +43,10 @@ class Texture {
   // Bytes per texel of a colour format this texture type can hold (0 when unsupported).
   static uint32_t BytesPerTexel(D3DFORMAT format);
 
-  // A device may keep its own object for this texture here (e.g. a GL name).
+  // A device may keep its own object for this texture here (e.g. a GL name). The
+  // generation tells which device made it, so a handle never outlives its context.
   uint32_t deviceHandle = 0;
+  uint32_t deviceGeneration = 0;
   uint32_t uploadedRevision = 0;
 
  private:

@@ -1,0 +1,763 @@
+#include "render/gl_device.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "render/device_setup.h"
+
+namespace qh {
+
+namespace {
+
+// Every device gets its own generation so a texture's GL name is never taken for one of
+// another (already destroyed) context.
+uint32_t nextGeneration = 1;
+
+const char* const kVertexShader = R"(#version 330 core
+layout(location = 0) in vec3 aPosition;
+layout(location = 1) in vec4 aColour;
+layout(location = 2) in vec2 aTexCoord;
+uniform mat4 uWvp;
+out vec4 vColour;
+out vec2 vTexCoord;
+void main() {
+  // Row vectors times world x view x projection (uploaded untransposed, so the column-major
+  // reading of the row-major matrix is its transpose and this is the same product).
+  vec4 p = uWvp * vec4(aPosition, 1.0);
+  // Direct3D's depth runs from 0 to w, OpenGL's from -w to w.
+  p.z = 2.0 * p.z - p.w;
+  gl_Position = p;
+  vColour = aColour;
+  vTexCoord = aTexCoord;
+}
+)";
+
+const char* const kFragmentShader = R"(#version 330 core
+in vec4 vColour;
+in vec2 vTexCoord;
+uniform sampler2D uTexture;
+uniform int uUseTexture;  // 0: no texture bound, the diffuse colour alone
+uniform int uColourOp;    // stage 0 texture operations: 1 disable, 2 texture, 3 diffuse, else modulate
+uniform int uAlphaOp;
+uniform int uAlphaFunc;   // comparison 1..8 (8 always; also used when the test is off)
+uniform float uAlphaRef;  // 0..255
+out vec4 fragColour;
+
+vec4 Select(int op, vec4 texel, vec4 diffuse) {
+  if (op == 2) return texel;
+  if (op == 1 || op == 3) return diffuse;
+  return texel * diffuse;
+}
+
+bool AlphaPasses(float a) {
+  if (uAlphaFunc == 1) return false;
+  if (uAlphaFunc == 2) return a < uAlphaRef;
+  if (uAlphaFunc == 3) return a == uAlphaRef;
+  if (uAlphaFunc == 4) return a <= uAlphaRef;
+  if (uAlphaFunc == 5) return a > uAlphaRef;
+  if (uAlphaFunc == 6) return a != uAlphaRef;
+  if (uAlphaFunc == 7) return a >= uAlphaRef;
+  return true;
+}
+
+void main() {
+  vec4 colour = vColour;
+  if (uUseTexture != 0 && uColourOp != 1) {
+    vec4 texel = texture(uTexture, vTexCoord);
+    colour.rgb = Select(uColourOp, texel, vColour).rgb;
+    colour.a = Select(uAlphaOp, texel, vColour).a;
+  }
+  // The test sees the alpha as the 8-bit value the stage produced.
+  if (!AlphaPasses(floor(colour.a * 255.0 + 0.5))) discard;
+  fragColour = colour;
+}
+)";
+
+GLenum BlendFactor(uint32_t blend) {
+  switch (blend) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    default: return GL_ONE;
+  }
+}
+
+GLenum CompareFunction(uint32_t cmp) {
+  switch (cmp) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+  }
+}
+
+GLint AddressMode(uint32_t address) {
+  switch (address) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    default: return GL_REPEAT;
+  }
+}
+
+// NONE and POINT sample the nearest texel; LINEAR and anything finer filter.
+bool Filters(uint32_t filter) { return filter >= D3DTEXF_LINEAR; }
+
+GLint MinifyingFilter(uint32_t minFilter, uint32_t mipFilter) {
+  const bool linear = Filters(minFilter);
+  if (mipFilter == D3DTEXF_NONE) return linear ? GL_LINEAR : GL_NEAREST;
+  if (mipFilter == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+}
+
+GLenum DepthStorage(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_D32: return GL_DEPTH_COMPONENT32;
+    case D3DFMT_D24S8: return GL_DEPTH24_STENCIL8;
+    case D3DFMT_D24X8: return GL_DEPTH_COMPONENT24;
+    default: return GL_DEPTH_COMPONENT16;
+  }
+}
+
+bool IsDepthFormatWeCarry(D3DFORMAT format) {
+  return format == D3DFMT_D32 || format == D3DFMT_D16 || format == D3DFMT_D24S8 || format == D3DFMT_D24X8;
+}
+
+bool IsBackBufferFormat(D3DFORMAT format) { return format == D3DFMT_X8R8G8B8 || format == D3DFMT_R5G6B5; }
+
+uint32_t VerticesFor(uint32_t primitiveType, uint32_t count, GLenum* mode) {
+  switch (primitiveType) {
+    case D3DPT_POINTLIST: *mode = GL_POINTS; return count;
+    case D3DPT_LINELIST: *mode = GL_LINES; return count * 2;
+    case D3DPT_LINESTRIP: *mode = GL_LINE_STRIP; return count + 1;
+    case D3DPT_TRIANGLELIST: *mode = GL_TRIANGLES; return count * 3;
+    case D3DPT_TRIANGLESTRIP: *mode = GL_TRIANGLE_STRIP; return count + 2;
+    case D3DPT_TRIANGLEFAN: *mode = GL_TRIANGLE_FAN; return count + 2;
+    default: return 0;
+  }
+}
+
+constexpr size_t kInitialStreamBytes = 256 * 1024;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Creation and the back buffer
+
+GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context)
+    : window_(window), context_(context), generation_(nextGeneration++) {}
+
+std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& params) {
+  if (window == nullptr) return nullptr;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (context == nullptr) {
+    std::fprintf(stderr, "OpenGL 3.3: %s\n", SDL_GetError());
+    return nullptr;
+  }
+  std::unique_ptr<GlDevice> device(new GlDevice(window, context));
+  if (!device->Initialise(params)) return nullptr;
+  return device;
+}
+
+GlDevice::~GlDevice() {
+  SDL_GL_MakeCurrent(window_, context_);
+  if (gl_.DeleteProgram != nullptr) {
+    DestroyBackBuffer();
+    if (program_ != 0) gl_.DeleteProgram(program_);
+    if (vbo_ != 0) gl_.DeleteBuffers(1, &vbo_);
+    if (vao_ != 0) gl_.DeleteVertexArrays(1, &vao_);
+    if (sampler_ != 0) gl_.DeleteSamplers(1, &sampler_);
+  }
+  SDL_GL_DeleteContext(context_);
+}
+
+bool GlDevice::Initialise(const D3DPRESENT_PARAMETERS& params) {
+  if (!gl_.Load()) {
+    std::fprintf(stderr, "OpenGL 3.3: the context lacks core entry points\n");
+    return false;
+  }
+  GLint major = 0, minor = 0;
+  gl_.GetIntegerv(GL_MAJOR_VERSION, &major);
+  gl_.GetIntegerv(GL_MINOR_VERSION, &minor);
+  if (major < 3 || (major == 3 && minor < 3)) {
+    std::fprintf(stderr, "OpenGL 3.3: the context offers only %d.%d\n", major, minor);
+    return false;
+  }
+  if (!BuildProgram()) return false;
+  gl_.GenVertexArrays(1, &vao_);
+  gl_.BindVertexArray(vao_);
+  gl_.GenBuffers(1, &vbo_);
+  gl_.BindBuffer(GL_ARRAY_BUFFER, vbo_);
+  vboCapacity_ = kInitialStreamBytes;
+  gl_.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vboCapacity_), nullptr, GL_STREAM_DRAW);
+  gl_.GenSamplers(1, &sampler_);
+  gl_.BindSampler(0, sampler_);
+  gl_.ActiveTexture(GL_TEXTURE0);
+  gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gl_.PixelStorei(GL_PACK_ALIGNMENT, 1);
+
+  if (!BuildBackBuffer(params.BackBufferWidth, params.BackBufferHeight, params.EnableAutoDepthStencil != 0,
+                       params.AutoDepthStencilFormat)) {
+    std::fprintf(stderr, "OpenGL 3.3: no %ux%u back buffer\n", params.BackBufferWidth, params.BackBufferHeight);
+    return false;
+  }
+  ResetStates(params.EnableAutoDepthStencil != 0);
+  SDL_GL_SetSwapInterval(params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  everShown_ = (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0;
+  RememberDisplay();
+  return gl_.GetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::BuildProgram() {
+  auto compile = [&](GLenum type, const char* source) -> GLuint {
+    GLuint shader = gl_.CreateShader(type);
+    gl_.ShaderSource(shader, 1, &source, nullptr);
+    gl_.CompileShader(shader);
+    GLint ok = 0;
+    gl_.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+      char log[1024] = {};
+      gl_.GetShaderInfoLog(shader, sizeof log, nullptr, log);
+      std::fprintf(stderr, "OpenGL 3.3: shader: %s\n", log);
+      gl_.DeleteShader(shader);
+      return 0;
+    }
+    return shader;
+  };
+  const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexShader);
+  const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentShader);
+  if (vertex == 0 || fragment == 0) {
+    if (vertex != 0) gl_.DeleteShader(vertex);
+    if (fragment != 0) gl_.DeleteShader(fragment);
+    return false;
+  }
+  program_ = gl_.CreateProgram();
+  gl_.AttachShader(program_, vertex);
+  gl_.AttachShader(program_, fragment);
+  gl_.LinkProgram(program_);
+  gl_.DeleteShader(vertex);
+  gl_.DeleteShader(fragment);
+  GLint linked = 0;
+  gl_.GetProgramiv(program_, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    char log[1024] = {};
+    gl_.GetProgramInfoLog(program_, sizeof log, nullptr, log);
+    std::fprintf(stderr, "OpenGL 3.3: program: %s\n", log);
+    return false;
+  }
+  gl_.UseProgram(program_);
+  uWvp_ = gl_.GetUniformLocation(program_, "uWvp");
+  uTexture_ = gl_.GetUniformLocation(program_, "uTexture");
+  uUseTexture_ = gl_.GetUniformLocation(program_, "uUseTexture");
+  uColourOp_ = gl_.GetUniformLocation(program_, "uColourOp");
+  uAlphaOp_ = gl_.GetUniformLocation(program_, "uAlphaOp");
+  uAlphaFunc_ = gl_.GetUniformLocation(program_, "uAlphaFunc");
+  uAlphaRef_ = gl_.GetUniformLocation(program_, "uAlphaRef");
+  gl_.Uniform1i(uTexture_, 0);
+  return true;
+}
+
+bool GlDevice::BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DFORMAT depthFormat) {
+  DestroyBackBuffer();
+  if (width == 0 || height == 0 || width > 16384 || height > 16384) return false;
+  width_ = width;
+  height_ = height;
+  gl_.GenFramebuffers(1, &framebuffer_);
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  gl_.GenRenderbuffers(1, &colourBuffer_);
+  gl_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+  gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+  gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+  hasDepth_ = false;
+  if (depth && depthFormat != D3DFMT_UNKNOWN) {
+    gl_.GenRenderbuffers(1, &depthBuffer_);
+    gl_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+    const GLenum storage = DepthStorage(depthFormat);
+    gl_.RenderbufferStorage(GL_RENDERBUFFER, storage, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    const GLenum attachment = storage == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthBuffer_);
+    if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      // Not every driver renders into 32-bit integer depth; 24 bits serve the same purpose.
+      gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(width),
+                              static_cast<GLsizei>(height));
+      if (attachment != GL_DEPTH_ATTACHMENT) {
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, 0);
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+      }
+    }
+    hasDepth_ = true;
+  }
+  if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  gl_.Viewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+  // The back buffer has no alpha of its own (X8R8G8B8): its alpha stays 1 and is never written.
+  gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  gl_.DepthMask(GL_TRUE);
+  gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  gl_.ClearDepth(1.0);
+  gl_.Clear(GL_COLOR_BUFFER_BIT | (hasDepth_ ? GL_DEPTH_BUFFER_BIT : 0));
+  gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  pipelineDirty_ = true;
+  return true;
+}
+
+void GlDevice::DestroyBackBuffer() {
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+  if (framebuffer_ != 0) gl_.DeleteFramebuffers(1, &framebuffer_);
+  if (colourBuffer_ != 0) gl_.DeleteRenderbuffers(1, &colourBuffer_);
+  if (depthBuffer_ != 0) gl_.DeleteRenderbuffers(1, &depthBuffer_);
+  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+  width_ = height_ = 0;
+  hasDepth_ = false;
+}
+
+// The states a freshly created or reset device starts with.
+void GlDevice::ResetStates(bool depthEnabled) {
+  std::fill(std::begin(renderStates_), std::end(renderStates_), 0u);
+  std::fill(std::begin(stageStates_), std::end(stageStates_), 0u);
+  renderStates_[D3DRS_ZENABLE] = depthEnabled ? D3DZB_TRUE : D3DZB_FALSE;
+  renderStates_[D3DRS_ZWRITEENABLE] = 1;
+  renderStates_[D3DRS_ALPHATESTENABLE] = 0;
+  renderStates_[D3DRS_LASTPIXEL] = 1;
+  renderStates_[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  renderStates_[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  renderStates_[D3DRS_CULLMODE] = D3DCULL_CCW;
+  renderStates_[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  renderStates_[D3DRS_ALPHAREF] = 0;
+  renderStates_[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  renderStates_[D3DRS_ALPHABLENDENABLE] = 0;
+  renderStates_[D3DRS_LIGHTING] = 1;
+  stageStates_[D3DTSS_COLOROP] = D3DTOP_MODULATE;
+  stageStates_[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+  stageStates_[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+  stageStates_[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+  stageStates_[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+  stageStates_[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+  stageStates_[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+  world_ = view_ = projection_ = Matrix4{};
+  texture_ = nullptr;
+  fvf_ = 0;
+  pipelineDirty_ = samplerDirty_ = transformDirty_ = true;
+}
+
+void GlDevice::RememberDisplay() {
+  displayIndex_ = SDL_GetWindowDisplayIndex(window_);
+  SDL_DisplayMode desktop{};
+  if (displayIndex_ >= 0 && SDL_GetDesktopDisplayMode(displayIndex_, &desktop) == 0) {
+    desktopWidth_ = desktop.w;
+    desktopHeight_ = desktop.h;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// States
+
+HRESULT GlDevice::SetRenderState(uint32_t state, uint32_t value) {
+  if (state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+  if (renderStates_[state] != value) {
+    renderStates_[state] = value;
+    pipelineDirty_ = true;
+  }
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
+  if (type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
+  if (stage != 0) return D3D_OK;  // only stage 0 is ever drawn with
+  if (stageStates_[type] != value) {
+    stageStates_[type] = value;
+    samplerDirty_ = true;
+    pipelineDirty_ = true;
+  }
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetTransform(uint32_t type, const Matrix4& matrix) {
+  if (type == D3DTS_WORLD) world_ = matrix;
+  else if (type == D3DTS_VIEW) view_ = matrix;
+  else if (type == D3DTS_PROJECTION) projection_ = matrix;
+  else return D3DERR_INVALIDCALL;
+  transformDirty_ = true;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::GetTransform(uint32_t type, Matrix4* matrix) {
+  if (matrix == nullptr) return D3DERR_INVALIDCALL;
+  if (type == D3DTS_WORLD) *matrix = world_;
+  else if (type == D3DTS_VIEW) *matrix = view_;
+  else if (type == D3DTS_PROJECTION) *matrix = projection_;
+  else return D3DERR_INVALIDCALL;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetTexture(uint32_t stage, Texture* texture) {
+  if (stage != 0) return D3D_OK;
+  if (texture != nullptr && Texture::BytesPerTexel(texture->Format()) == 0) return D3DERR_INVALIDCALL;
+  texture_ = texture;
+  pipelineDirty_ = true;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetStreamSource(uint32_t /*stream*/, const void* /*buffer*/, uint32_t /*stride*/) {
+  return D3D_OK;  // user-memory drawing passes its stride with every draw
+}
+
+HRESULT GlDevice::SetVertexShader(uint32_t fvf) {
+  fvf_ = fvf;
+  return D3D_OK;
+}
+
+void GlDevice::ApplyStates() {
+  if (transformDirty_) {
+    const Matrix4 wvp = Product(Product(world_, view_), projection_);
+    gl_.UniformMatrix4fv(uWvp_, 1, GL_FALSE, wvp.m);
+    transformDirty_ = false;
+  }
+  if (samplerDirty_) {
+    gl_.SamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, AddressMode(stageStates_[D3DTSS_ADDRESSU]));
+    gl_.SamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, AddressMode(stageStates_[D3DTSS_ADDRESSV]));
+    gl_.SamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER,
+                          Filters(stageStates_[D3DTSS_MAGFILTER]) ? GL_LINEAR : GL_NEAREST);
+    gl_.SamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER,
+                          MinifyingFilter(stageStates_[D3DTSS_MINFILTER], stageStates_[D3DTSS_MIPFILTER]));
+    samplerDirty_ = false;
+  }
+  if (!pipelineDirty_) return;
+  if (renderStates_[D3DRS_ALPHABLENDENABLE]) {
+    gl_.Enable(GL_BLEND);
+    gl_.BlendFunc(BlendFactor(renderStates_[D3DRS_SRCBLEND]), BlendFactor(renderStates_[D3DRS_DESTBLEND]));
+  } else {
+    gl_.Disable(GL_BLEND);
+  }
+  if (hasDepth_ && renderStates_[D3DRS_ZENABLE]) {
+    gl_.Enable(GL_DEPTH_TEST);
+    gl_.DepthFunc(CompareFunction(renderStates_[D3DRS_ZFUNC]));
+  } else {
+    gl_.Disable(GL_DEPTH_TEST);
+  }
+  gl_.DepthMask(renderStates_[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+  // Culling by the winding seen on the screen: the picture reaches the screen unmirrored,
+  // so Direct3D's counter-clockwise is OpenGL's counter-clockwise.
+  switch (renderStates_[D3DRS_CULLMODE]) {
+    case D3DCULL_CW:
+      gl_.Enable(GL_CULL_FACE);
+      gl_.FrontFace(GL_CCW);
+      gl_.CullFace(GL_BACK);
+      break;
+    case D3DCULL_CCW:
+      gl_.Enable(GL_CULL_FACE);
+      gl_.FrontFace(GL_CCW);
+      gl_.CullFace(GL_FRONT);
+      break;
+    default:
+      gl_.Disable(GL_CULL_FACE);
+      break;
+  }
+  gl_.Uniform1i(uAlphaFunc_,
+                renderStates_[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(renderStates_[D3DRS_ALPHAFUNC]) : 8);
+  gl_.Uniform1f(uAlphaRef_, static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xFFu));
+  gl_.Uniform1i(uColourOp_, static_cast<GLint>(stageStates_[D3DTSS_COLOROP]));
+  gl_.Uniform1i(uAlphaOp_, static_cast<GLint>(stageStates_[D3DTSS_ALPHAOP]));
+  gl_.Uniform1i(uUseTexture_, texture_ != nullptr ? 1 : 0);
+  pipelineDirty_ = false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Textures
+
+void GlDevice::PrepareTexture(Texture* texture) {
+  if (texture->deviceGeneration != generation_ || texture->deviceHandle == 0) {
+    GLuint name = 0;
+    gl_.GenTextures(1, &name);
+    texture->deviceHandle = name;
+    texture->deviceGeneration = generation_;
+    texture->uploadedRevision = 0;
+  }
+  gl_.BindTexture(GL_TEXTURE_2D, texture->deviceHandle);
+  if (texture->uploadedRevision == texture->Revision()) return;
+  const uint32_t levels = texture->LevelCount();
+  for (uint32_t level = 0; level < levels; ++level) {
+    const GLsizei w = static_cast<GLsizei>(texture->Width(level));
+    const GLsizei h = static_cast<GLsizei>(texture->Height(level));
+    if (texture->Format() == D3DFMT_R5G6B5) {
+      gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
+                     texture->Bits(level));
+    } else {
+      // Memory order blue, green, red, alpha.
+      gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                     texture->Bits(level));
+    }
+  }
+  gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+  gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
+  // X8R8G8B8 texels are opaque whatever their fourth byte holds.
+  gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, texture->Format() == D3DFMT_A8R8G8B8 ? GL_ALPHA : GL_ONE);
+  texture->uploadedRevision = texture->Revision();
+}
+
+void GlDevice::ForgetTexture(Texture* texture) {
+  if (texture == nullptr) return;
+  if (texture_ == texture) {
+    texture_ = nullptr;
+    pipelineDirty_ = true;
+  }
+  if (texture->deviceGeneration == generation_ && texture->deviceHandle != 0) {
+    const GLuint name = texture->deviceHandle;
+    gl_.DeleteTextures(1, &name);
+  }
+  texture->deviceHandle = 0;
+  texture->deviceGeneration = 0;
+  texture->uploadedRevision = 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing
+
+HRESULT GlDevice::DrawPrimitiveUP(uint32_t primitiveType, uint32_t primitiveCount, const void* vertexData,
+                                  uint32_t stride) {
+  GLenum mode = GL_TRIANGLES;
+  const uint32_t vertices = VerticesFor(primitiveType, primitiveCount, &mode);
+  if (vertexData == nullptr || primitiveCount == 0 || vertices == 0 || stride < 12) return D3DERR_INVALIDCALL;
+  const size_t bytes = size_t{vertices} * stride;
+
+  ApplyStates();
+  if (texture_ != nullptr) PrepareTexture(texture_);
+
+  gl_.BindBuffer(GL_ARRAY_BUFFER, vbo_);
+  if (bytes > vboCapacity_) {
+    vboCapacity_ = std::max(bytes, vboCapacity_ * 2);
+    gl_.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vboCapacity_), nullptr, GL_STREAM_DRAW);
+    vboOffset_ = 0;
+  } else if (vboOffset_ + bytes > vboCapacity_) {
+    // Orphan the full buffer: the driver keeps the old storage until its draws are done.
+    gl_.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vboCapacity_), nullptr, GL_STREAM_DRAW);
+    vboOffset_ = 0;
+  }
+  gl_.BufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(vboOffset_), static_cast<GLsizeiptr>(bytes), vertexData);
+
+  // The flexible vertex format's order: position, normal, point size, diffuse, specular, texture.
+  size_t offset = vboOffset_;
+  auto at = [](size_t o) { return reinterpret_cast<const void*>(o); };
+  gl_.EnableVertexAttribArray(0);
+  gl_.VertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at(offset));
+  offset += 12;
+  if (fvf_ & D3DFVF_NORMAL) offset += 12;
+  if (fvf_ & D3DFVF_PSIZE) offset += 4;
+  if (fvf_ & D3DFVF_DIFFUSE) {
+    gl_.EnableVertexAttribArray(1);
+    gl_.VertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, static_cast<GLsizei>(stride), at(offset));
+    offset += 4;
+  } else {
+    gl_.DisableVertexAttribArray(1);
+    gl_.VertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);  // no diffuse colour means white
+  }
+  if (fvf_ & D3DFVF_SPECULAR) offset += 4;
+  if (fvf_ & D3DFVF_TEX1) {
+    gl_.EnableVertexAttribArray(2);
+    gl_.VertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at(offset));
+  } else {
+    gl_.DisableVertexAttribArray(2);
+    gl_.VertexAttrib2f(2, 0.0f, 0.0f);
+  }
+  gl_.DrawArrays(mode, 0, static_cast<GLsizei>(vertices));
+  vboOffset_ += (bytes + 15) & ~size_t{15};
+  return D3D_OK;
+}
+
+HRESULT GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flags, D3DCOLOR colour, float z,
+                        uint32_t /*stencil*/) {
+  GLbitfield mask = 0;
+  if (flags & D3DCLEAR_TARGET) {
+    gl_.ClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+                   static_cast<float>(colour & 0xFF) / 255.0f, 1.0f);
+    mask |= GL_COLOR_BUFFER_BIT;
+  }
+  if ((flags & D3DCLEAR_ZBUFFER) && hasDepth_) {
+    gl_.ClearDepth(static_cast<double>(z));
+    gl_.DepthMask(GL_TRUE);  // clearing ignores the write switch, as on the original device
+    pipelineDirty_ = true;
+    mask |= GL_DEPTH_BUFFER_BIT;
+  }
+  if (mask != 0) gl_.Clear(mask);
+  return D3D_OK;
+}
+
+HRESULT GlDevice::BeginScene() { return D3D_OK; }
+HRESULT GlDevice::EndScene() { return D3D_OK; }
+
+void GlDevice::ComposeWindow() {
+  int drawableWidth = 0, drawableHeight = 0;
+  SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+  gl_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  gl_.Clear(GL_COLOR_BUFFER_BIT);
+  if (drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
+    // The largest rectangle of the back buffer's shape that fits, centred.
+    const int64_t dw = drawableWidth, dh = drawableHeight, bw = width_, bh = height_;
+    int64_t w = dw, h = dh;
+    if (dw * bh > dh * bw) {
+      w = (dh * bw + bh / 2) / bh;
+    } else {
+      h = (dw * bh + bw / 2) / bw;
+    }
+    const int64_t x = (dw - w) / 2, y = (dh - h) / 2;
+    const bool sameSize = w == bw && h == bh;
+    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(bw), static_cast<GLint>(bh), static_cast<GLint>(x),
+                        static_cast<GLint>(y), static_cast<GLint>(x + w), static_cast<GLint>(y + h), GL_COLOR_BUFFER_BIT,
+                        sameSize ? GL_NEAREST : GL_LINEAR);
+  }
+  gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+}
+
+HRESULT GlDevice::Present() {
+  ComposeWindow();
+  SDL_GL_SwapWindow(window_);
+  return D3D_OK;
+}
+
+HRESULT GlDevice::TestCooperativeLevel() {
+  const Uint32 flags = SDL_GetWindowFlags(window_);
+  if (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) {
+    // A window that was never shown yet (still loading) has lost nothing.
+    if (everShown_) lost_ = true;
+    return lost_ ? D3DERR_DEVICELOST : D3D_OK;
+  }
+  everShown_ = true;
+  if (!lost_) {
+    const int display = SDL_GetWindowDisplayIndex(window_);
+    SDL_DisplayMode desktop{};
+    if (display != displayIndex_) {
+      lost_ = true;
+    } else if (display >= 0 && SDL_GetDesktopDisplayMode(display, &desktop) == 0 &&
+               (desktop.w != desktopWidth_ || desktop.h != desktopHeight_)) {
+      lost_ = true;
+    }
+  }
+  return lost_ ? D3DERR_DEVICENOTRESET : D3D_OK;
+}
+
+HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* params) {
+  if (params == nullptr) return D3DERR_INVALIDCALL;
+  SDL_GL_MakeCurrent(window_, context_);
+  if (!BuildBackBuffer(params->BackBufferWidth, params->BackBufferHeight, params->EnableAutoDepthStencil != 0,
+                       params->AutoDepthStencilFormat)) {
+    return D3DERR_NOTAVAILABLE;
+  }
+  ResetStates(params->EnableAutoDepthStencil != 0);
+  SDL_GL_SetSwapInterval(params->FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  lost_ = false;
+  RememberDisplay();
+  return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading pixels back
+
+bool GlDevice::ReadPixels(GLuint framebuffer, uint32_t width, uint32_t height, std::vector<uint8_t>* rgba) {
+  if (rgba == nullptr || width == 0 || height == 0) return false;
+  const size_t rowBytes = size_t{width} * 4;
+  rgba->resize(rowBytes * height);
+  gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+  gl_.ReadBuffer(framebuffer == 0 ? GL_BACK : GL_COLOR_ATTACHMENT0);
+  gl_.ReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba->data());
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  // OpenGL's rows run bottom to top.
+  uint8_t* bits = rgba->data();
+  for (uint32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+    std::swap_ranges(bits + top * rowBytes, bits + (top + 1) * rowBytes, bits + bottom * rowBytes);
+  }
+  for (size_t i = 3; i < rgba->size(); i += 4) (*rgba)[i] = 255;
+  return gl_.GetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height) {
+  if (width != nullptr) *width = width_;
+  if (height != nullptr) *height = height_;
+  return ReadPixels(framebuffer_, width_, height_, rgba);
+}
+
+bool GlDevice::ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height) {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window_, &w, &h);
+  if (width != nullptr) *width = static_cast<uint32_t>(w);
+  if (height != nullptr) *height = static_cast<uint32_t>(h);
+  if (w <= 0 || h <= 0) return false;
+  return ReadPixels(0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), rgba);
+}
+
+// ---------------------------------------------------------------------------------------
+// The adapter
+
+GlAdapter::GlAdapter(SDL_Window* window) {
+  int display = window != nullptr ? SDL_GetWindowDisplayIndex(window) : 0;
+  if (display < 0) display = 0;
+  const int count = SDL_GetNumDisplayModes(display);
+  bool usable = false;
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode sdlMode{};
+    if (SDL_GetDisplayMode(display, i, &sdlMode) != 0) continue;
+    D3DDISPLAYMODE mode;
+    mode.Width = sdlMode.w > 0 ? static_cast<uint32_t>(sdlMode.w) : 0;
+    mode.Height = sdlMode.h > 0 ? static_cast<uint32_t>(sdlMode.h) : 0;
+    mode.RefreshRate = sdlMode.refresh_rate > 0 ? static_cast<uint32_t>(sdlMode.refresh_rate) : 0;
+    const int bits = static_cast<int>(SDL_BITSPERPIXEL(sdlMode.format));
+    if (bits == 24 || bits == 32) mode.Format = D3DFMT_X8R8G8B8;
+    else if (sdlMode.format == SDL_PIXELFORMAT_RGB565) mode.Format = D3DFMT_R5G6B5;
+    else mode.Format = D3DFMT_UNKNOWN;
+    modes_.push_back(mode);
+    usable = usable || IsUsableDisplayMode(mode);
+  }
+  if (!usable) {
+    modes_.push_back({640, 480, 60, D3DFMT_X8R8G8B8});
+    modes_.push_back({800, 600, 60, D3DFMT_X8R8G8B8});
+  }
+}
+
+uint32_t GlAdapter::GetAdapterModeCount() { return static_cast<uint32_t>(modes_.size()); }
+
+HRESULT GlAdapter::EnumAdapterModes(uint32_t index, D3DDISPLAYMODE* mode) {
+  if (index >= modes_.size() || mode == nullptr) return D3DERR_INVALIDCALL;
+  *mode = modes_[index];
+  return D3D_OK;
+}
+
+HRESULT GlAdapter::CheckDeviceFormat(D3DFORMAT adapterFormat, uint32_t usage, D3DRESOURCETYPE type,
+                                     D3DFORMAT checkFormat) {
+  if (!IsBackBufferFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
+  if (usage & D3DUSAGE_DEPTHSTENCIL) {
+    return type == D3DRTYPE_SURFACE && IsDepthFormatWeCarry(checkFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+  return Texture::BytesPerTexel(checkFormat) != 0 ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+HRESULT GlAdapter::CheckDepthStencilMatch(D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
+                                          D3DFORMAT depthStencilFormat) {
+  return IsBackBufferFormat(adapterFormat) && IsBackBufferFormat(renderTargetFormat) &&
+                 IsDepthFormatWeCarry(depthStencilFormat)
+             ? D3D_OK
+             : D3DERR_NOTAVAILABLE;
+}
+
+std::unique_ptr<GraphicsDevice> GlAdapter::CreateDevice(D3DPRESENT_PARAMETERS* params) {
+  if (params == nullptr) return nullptr;
+  return GlDevice::Create(static_cast<SDL_Window*>(params->hDeviceWindow), *params);
+}
+
+}  // namespace qh

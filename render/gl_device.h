@@ -1,0 +1,118 @@
+// The OpenGL 3.3 core implementation of the graphics device. The picture is drawn into a
+// framebuffer object of the selected display mode's size (the back buffer); Present
+// scales it into the window, keeping its 4:3 shape with black bars, then swaps. One
+// small shader pair does what the fixed-function stage did for this program: the
+// row-vector world x view x projection transform with 0..1 depth, texture x diffuse,
+// the alpha test on 0..255 alpha, and the blend factors, filters and wrap addressing
+// of stage 0. Textures are uploaded lazily whenever their memory changed.
+//
+// One device (one GL context) at a time; it stays current on the thread that made it.
+#pragma once
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "render/device.h"
+#include "render/gl_functions.h"
+
+namespace qh {
+
+class GlDevice : public GraphicsDevice {
+ public:
+  // A device for the window with the back buffer, depth buffer and presentation
+  // interval of `params`; nullptr when no OpenGL 3.3 core context can be made.
+  static std::unique_ptr<GlDevice> Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& params);
+  ~GlDevice() override;
+
+  HRESULT SetRenderState(uint32_t state, uint32_t value) override;
+  HRESULT SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) override;
+  HRESULT SetTransform(uint32_t type, const Matrix4& matrix) override;
+  HRESULT GetTransform(uint32_t type, Matrix4* matrix) override;
+  HRESULT SetTexture(uint32_t stage, Texture* texture) override;
+  HRESULT SetStreamSource(uint32_t stream, const void* buffer, uint32_t stride) override;
+  HRESULT SetVertexShader(uint32_t fvf) override;
+  HRESULT DrawPrimitiveUP(uint32_t primitiveType, uint32_t primitiveCount, const void* vertexData,
+                          uint32_t stride) override;
+  HRESULT Clear(uint32_t count, const void* rects, uint32_t flags, D3DCOLOR colour, float z,
+                uint32_t stencil) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  // ComposeWindow, then swap.
+  HRESULT Present() override;
+  // D3DERR_DEVICELOST while the window is minimised or hidden (after it was once shown),
+  // D3DERR_DEVICENOTRESET once it is back or when it moved to another display or that
+  // display's desktop size changed; D3D_OK otherwise and after Reset.
+  HRESULT TestCooperativeLevel() override;
+  // New back buffer of the given size, every state back to the device defaults; textures stay.
+  HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
+  void ForgetTexture(Texture* texture) override;
+
+  // Draws the back buffer scaled into the window's drawable, centred with black bars.
+  void ComposeWindow();
+  // The back buffer: rows top to bottom, bytes red, green, blue, alpha (alpha 255).
+  // The vector is resized to width x height x 4 (no allocation once it has that size).
+  bool ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+  // The window's drawable as the last ComposeWindow left it, in the same layout.
+  bool ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+  uint32_t BackBufferWidth() const { return width_; }
+  uint32_t BackBufferHeight() const { return height_; }
+
+ private:
+  GlDevice(SDL_Window* window, SDL_GLContext context);
+  bool Initialise(const D3DPRESENT_PARAMETERS& params);
+  bool BuildProgram();
+  bool BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DFORMAT depthFormat);
+  void DestroyBackBuffer();
+  void ResetStates(bool depthEnabled);
+  void ApplyStates();
+  void PrepareTexture(Texture* texture);
+  void RememberDisplay();
+  bool ReadPixels(GLuint framebuffer, uint32_t width, uint32_t height, std::vector<uint8_t>* rgba);
+
+  SDL_Window* window_;
+  SDL_GLContext context_;
+  GlFunctions gl_;
+  uint32_t generation_;
+
+  GLuint program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+  GLint uWvp_ = -1, uTexture_ = -1, uUseTexture_ = -1, uAlphaFunc_ = -1, uAlphaRef_ = -1, uColourOp_ = -1,
+        uAlphaOp_ = -1;
+  size_t vboCapacity_ = 0, vboOffset_ = 0;
+  uint32_t width_ = 0, height_ = 0;
+  bool hasDepth_ = false;
+
+  uint32_t renderStates_[D3DRS_MAX] = {};
+  uint32_t stageStates_[D3DTSS_MAX] = {};  // stage 0; other stages are not drawn with
+  Matrix4 world_, view_, projection_;
+  Texture* texture_ = nullptr;
+  uint32_t fvf_ = 0;
+  bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
+
+  bool everShown_ = false, lost_ = false;
+  int displayIndex_ = 0, desktopWidth_ = 0, desktopHeight_ = 0;
+};
+
+// The display's full-screen modes as SDL lists them (32-bit and 16-bit colour become
+// X8R8G8B8 and R5G6B5). When SDL offers no usable mode (the headless driver, a bare X
+// server), it offers 640x480 and 800x600 at 32 bits, so the 800x600 picture is found.
+// Any depth format the back buffer can carry passes the format checks.
+class GlAdapter : public GraphicsAdapter {
+ public:
+  explicit GlAdapter(SDL_Window* window);
+
+  uint32_t GetAdapterModeCount() override;
+  HRESULT EnumAdapterModes(uint32_t index, D3DDISPLAYMODE* mode) override;
+  HRESULT CheckDeviceFormat(D3DFORMAT adapterFormat, uint32_t usage, D3DRESOURCETYPE type,
+                            D3DFORMAT checkFormat) override;
+  HRESULT CheckDepthStencilMatch(D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
+                                 D3DFORMAT depthStencilFormat) override;
+  std::unique_ptr<GraphicsDevice> CreateDevice(D3DPRESENT_PARAMETERS* params) override;
+
+ private:
+  std::vector<D3DDISPLAYMODE> modes_;
+};
+
+}  // namespace qh

@@ -1,0 +1,17 @@
+#include "render/gl_functions.h"
+
+#include <SDL.h>
+
+namespace qh {
+
+bool GlFunctions::Load() {
+  bool complete = true;
+#define QH_GL_LOAD(type, member, symbol)                                  \
+  member = reinterpret_cast<type>(SDL_GL_GetProcAddress(#symbol));        \
+  if (member == nullptr) complete = false;
+  QH_GL_FUNCTIONS(QH_GL_LOAD)
+#undef QH_GL_LOAD
+  return complete;
+}
+
+}  // namespace qh
