@@ -1,8 +1,184 @@
 #include "resources/settings.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "resources/file_table.h"
+#include "resources/key_value.h"
+#include "resources/registry_store.h"
+
 namespace qh {
+
+static_assert(sizeof(SettingsRecord) == kSettingsBytes, "the settings record is stored as 20 bytes");
+static_assert(offsetof(SettingsRecord, volume) == 4 && offsetof(SettingsRecord, dayCycle) == 8 &&
+                  offsetof(SettingsRecord, showClock) == 9 && offsetof(SettingsRecord, reserved1) == 10 &&
+                  offsetof(SettingsRecord, startScene) == 12 && offsetof(SettingsRecord, musicOn) == 16 &&
+                  offsetof(SettingsRecord, natureSounds) == 17 && offsetof(SettingsRecord, reserved2) == 18,
+              "the settings record's fields sit at their stored offsets");
+static_assert(sizeof(SettingsExRecord) == kSettingsExBytes, "the extra settings record is stored as 10 bytes");
+static_assert(offsetof(SettingsExRecord, musicStartOrder) == 1 && offsetof(SettingsExRecord, ambientKind) == 2,
+              "the extra settings record's fields sit at their stored offsets");
 
 SettingsRecord Settings;
 SettingsExRecord SettingsEx;
+
+char musicName[kSettingsStringCapacity];
+char titleName[kSettingsStringCapacity];
+char homeLink[kSettingsStringCapacity];
+std::string installDir;
+int32_t MusicVolume = 0;
+int32_t SampleVolume = 0;
+
+namespace {
+// Two fixed text areas: the key prefix, and the product name followed by its zero and
+// one more byte, the order at which module music starts.
+char keyPrefixArea[256] = "software\\quorvale\\screensavers\\";
+const char productNameArea[256] = "Quiet Highland\0\x24";
+bool keyPathComplete = false;
+
+int32_t GetLe32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+void PutLe32(uint8_t* p, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+// Copies at most capacity - 1 bytes, never ending inside a UTF-8 character.
+void CopyString(char* dest, size_t capacity, const std::string& text) {
+  size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
+  if (length < text.size()) {
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  }
+  std::memcpy(dest, text.data(), length);
+  dest[length] = '\0';
+}
+
+std::string ResolveInstallDir(const std::string& value, const std::string& folder) {
+  if (value.empty() || value[0] == '/' || folder.empty()) return value;
+  std::string joined = folder + "/" + value;
+  char resolved[PATH_MAX];
+  if (realpath(joined.c_str(), resolved) != nullptr) return resolved;
+  return joined;
+}
+}  // namespace
+
+char SettingsKeyPath[256];
+const uint8_t& productTrailer =
+    reinterpret_cast<const uint8_t&>(productNameArea[std::char_traits<char>::length(productNameArea) + 1]);
+
+void CompleteSettingsKeyPath() {
+  if (keyPathComplete) return;
+  std::strcat(keyPrefixArea, productNameArea);
+  std::memcpy(SettingsKeyPath, keyPrefixArea, sizeof SettingsKeyPath);
+  keyPathComplete = true;
+}
+
+void EncodeSettings(const SettingsRecord& s, uint8_t out[kSettingsBytes]) {
+  PutLe32(out + 0, s.sceneDelayChoice);
+  PutLe32(out + 4, s.volume);
+  out[8] = s.dayCycle;
+  out[9] = s.showClock;
+  out[10] = s.reserved1[0];
+  out[11] = s.reserved1[1];
+  PutLe32(out + 12, s.startScene);
+  out[16] = s.musicOn;
+  out[17] = s.natureSounds;
+  out[18] = s.reserved2[0];
+  out[19] = s.reserved2[1];
+}
+
+void DecodeSettings(const uint8_t in[kSettingsBytes], SettingsRecord* s) {
+  s->sceneDelayChoice = GetLe32(in + 0);
+  s->volume = GetLe32(in + 4);
+  s->dayCycle = in[8];
+  s->showClock = in[9];
+  s->reserved1[0] = in[10];
+  s->reserved1[1] = in[11];
+  s->startScene = GetLe32(in + 12);
+  s->musicOn = in[16];
+  s->natureSounds = in[17];
+  s->reserved2[0] = in[18];
+  s->reserved2[1] = in[19];
+}
+
+void DecodeSettingsEx(const uint8_t in[kSettingsExBytes], SettingsExRecord* s) {
+  s->sceneCount = in[0];
+  s->musicStartOrder = in[1];
+  for (int i = 0; i < 8; ++i) s->ambientKind[i] = in[2 + i];
+}
+
+// The delay choice and the reserved bytes keep what they held (zero at start).
+void SetDefaultSettings(SettingsRecord* s) {
+  s->volume = 80;
+  s->dayCycle = 0;
+  s->showClock = 1;
+  s->musicOn = 1;
+  s->natureSounds = 1;
+  s->startScene = 0;
+}
+
+void SetDefaultSettingsEx(SettingsExRecord* s) {
+  s->sceneCount = 1;
+  s->musicStartOrder = 0;
+  for (uint8_t& kind : s->ambientKind) kind = 0;
+}
+
+void LoadSettings() {
+  CompleteSettingsKeyPath();
+
+  uint8_t bytes[kSettingsBytes];
+  uint32_t size = kSettingsBytes;
+  ReadRegistryBlob(SettingsKeyPath, "settings", bytes, &size);
+  if (size == kSettingsBytes) {
+    DecodeSettings(bytes, &Settings);
+  } else {
+    SetDefaultSettings(&Settings);
+  }
+  MusicVolume = Settings.volume;
+  SampleVolume = Settings.volume;
+
+  uint8_t exBytes[kSettingsExBytes];
+  size = kSettingsExBytes;
+  ReadRegistryBlob(SettingsKeyPath, "settingsex", exBytes, &size);
+  if (size == kSettingsExBytes) {
+    DecodeSettingsEx(exBytes, &SettingsEx);
+  } else {
+    SetDefaultSettingsEx(&SettingsEx);
+  }
+  SettingsEx.musicStartOrder = productTrailer;
+
+  std::string value;
+  std::string folder;
+  ReadRegistryString(SettingsKeyPath, "musicname", &value);
+  CopyString(musicName, sizeof musicName, value);
+  ReadRegistryString(SettingsKeyPath, "dir", &value, &folder);
+  installDir = ResolveInstallDir(value, folder);
+  ReadRegistryString(SettingsKeyPath, "namerus", &value);
+  CopyString(titleName, sizeof titleName, value);
+
+  if (chdir(installDir.c_str()) != 0) {
+    // Not reported here: links.txt below (and the data files later) say what is missing.
+  }
+
+  uint8_t* links = LoadFile("links.txt", nullptr, true);
+  GetKeyValue(homeLink, sizeof homeLink, reinterpret_cast<const char*>(links), "link1=");
+  ReleaseFile(links);
+}
+
+void SaveSettings() {
+  CompleteSettingsKeyPath();
+  uint8_t bytes[kSettingsBytes];
+  EncodeSettings(Settings, bytes);
+  WriteRegistryBlob(SettingsKeyPath, "settings", bytes, kSettingsBytes);
+}
 
 }  // namespace qh
