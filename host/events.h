@@ -1,0 +1,32 @@
+// The main window's decisions: which events end the run, restart the frame timing, change
+// the perspective or repaint the preview. DecideEvent looks at one event and nothing else,
+// so every rule can be checked without a display; ApplyEventDecision carries it out.
+#pragma once
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace qh {
+
+struct EventDecision {
+  bool quit = false;           // the run ends
+  bool restartTiming = false;  // the window became active: the next frame measures 0 ms
+  bool resize = false;         // the window's size changed to width x height
+  int32_t width = 0;
+  int32_t height = 0;
+  bool repaint = false;        // Preview: draw the picture again
+};
+
+// runMode is Saver or Preview; hostWindow is the X11 window the preview draws into (its
+// destruction ends a Preview run; it arrives as a window-system event).
+EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow);
+
+// Sets QuitRequested, restarts the frame timing, updates the perspective matrix and, for
+// Preview, WindowWidth and WindowHeight. Repainting is the caller's.
+void ApplyEventDecision(const EventDecision& decision, int32_t runMode);
+
+// SIGTERM, SIGINT and SIGHUP set QuitRequested, so the run ends the same clean way as on
+// a key press (settings saved). The handlers do not restart interrupted waits.
+void InstallQuitSignalHandlers();
+
+}  // namespace qh

@@ -1,0 +1,23 @@
+# The saver as a user meets it: the real program under Xvfb with openbox, driven with
+# xdotool. Each case starts its own X server and points HOME and the XDG folders at a
+# fresh temporary folder.
+add_executable(host_test_window ${CMAKE_CURRENT_LIST_DIR}/host_test_window.cpp)
+target_link_libraries(host_test_window PRIVATE PkgConfig::X11)
+
+set(host_cases
+  saver_stays_running
+  saver_ignores_mouse_motion
+  saver_key_ends_it
+  saver_click_ends_it
+  saver_focus_loss_ends_it
+  saver_sigterm_ends_it
+  saver_writes_default_settings
+  preview_stays_until_host_window_destroyed
+  preview_bad_window_id
+  configure_missing_links_txt)
+foreach(case ${host_cases})
+  add_test(NAME host.${case}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/host_integration.sh ${case}
+            $<TARGET_FILE:quiet-highland> $<TARGET_FILE:host_test_window>)
+  set_tests_properties(host.${case} PROPERTIES LABELS integration TIMEOUT 60)
+endforeach()

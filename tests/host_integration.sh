@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# One integration case of the saver under its own Xvfb with openbox, driven by xdotool.
+# usage: host_integration.sh CASE SAVER HOST_TEST_WINDOW
+set -u
+case_name=$1
+saver=$2
+helper=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qh-host.XXXXXX")
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  if [ -s "$work/saver.log" ]; then sed 's/^/  saver: /' "$work/saver.log" >&2; fi
+  exit 1
+}
+
+# No test may see the machine's own settings or desktop.
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg
+mkdir -p "$HOME"
+unset WAYLAND_DISPLAY DISPLAY
+user_store=$XDG_CONFIG_HOME/quiet-highland/registry.reg
+key='[HKEY_LOCAL_MACHINE\software\quorvale\screensavers\Quiet Highland]'
+
+now_ms() { date +%s%3N; }
+
+start_x() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  local i
+  for i in $(seq 100); do
+    if grep -q '^[0-9]' "$work/display" 2>/dev/null && [ "$(wc -l <"$work/display")" -ge 1 ]; then break; fi
+    sleep 0.1
+  done
+  grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(head -1 "$work/display")"
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  pids+=($!)
+  for i in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  fail "openbox did not start"
+}
+
+# A user store that points the installation at $1.
+use_installation() {
+  mkdir -p "$(dirname "$user_store")"
+  printf 'REGEDIT4\n\n%s\n"dir"="%s"\n' "$key" "$1" >"$user_store"
+}
+
+start_saver() {
+  "$saver" "$@" >"$work/saver.log" 2>&1 &
+  saver_pid=$!
+  pids+=($saver_pid)
+}
+
+alive() { kill -0 "$saver_pid" 2>/dev/null; }
+
+# Waits up to $1 seconds for the saver to end; then its exit code is in $rc.
+wait_exit() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  while alive; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+  wait "$saver_pid"
+  rc=$?
+  return 0
+}
+
+# The saver's window, once mapped and holding the keyboard focus.
+wait_saver_focused() {
+  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^quiet-highland$' 2>/dev/null | head -1)
+  [ -n "$wid" ] || fail "no saver window appeared"
+  local i
+  for i in $(seq 100); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && { sleep 0.5; return 0; }
+    sleep 0.1
+  done
+  fail "the saver window never got the focus"
+}
+
+# A window of another program: $host_id, kept until $host_pid is killed.
+make_host_window() {
+  "$helper" create "$1" "$2" >"$work/host.id" &
+  host_pid=$!
+  pids+=($host_pid)
+  local i
+  for i in $(seq 100); do
+    host_id=$(head -1 "$work/host.id" 2>/dev/null)
+    [ -n "$host_id" ] && return 0
+    sleep 0.1
+  done
+  fail "the test window did not appear"
+}
+
+expect_ended_cleanly() {
+  wait_exit "$1" || fail "still running $1 s after $2"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after $2 (0 expected)"
+}
+
+case "$case_name" in
+  saver_stays_running)
+    start_x
+    start_saver /s
+    wait_saver_focused
+    sleep 3
+    alive || fail "ended on its own"
+    kill -TERM "$saver_pid"
+    expect_ended_cleanly 2 "SIGTERM"
+    ;;
+
+  saver_ignores_mouse_motion)
+    start_x
+    start_saver /s
+    wait_saver_focused
+    xdotool mousemove 100 100 sleep 0.2 mousemove 600 400 sleep 0.2 mousemove_relative 15 15
+    sleep 1
+    alive || fail "moving the mouse ended it"
+    xdotool key space
+    expect_ended_cleanly 2 "a key press"
+    ;;
+
+  saver_key_ends_it)
+    start_x
+    start_saver /s
+    wait_saver_focused
+    alive || fail "ended before the key"
+    xdotool key a
+    expect_ended_cleanly 2 "a key press"
+    ;;
+
+  saver_click_ends_it)
+    start_x
+    start_saver /s
+    wait_saver_focused
+    xdotool click 1
+    expect_ended_cleanly 2 "a mouse click"
+    ;;
+
+  saver_focus_loss_ends_it)
+    start_x
+    make_host_window 300 200
+    start_saver /s
+    wait_saver_focused
+    alive || fail "ended before the focus moved"
+    xdotool windowactivate "$host_id"
+    expect_ended_cleanly 2 "the focus moved to another window"
+    ;;
+
+  saver_sigterm_ends_it)
+    start_x
+    start_saver /s
+    wait_saver_focused
+    kill -TERM "$saver_pid"
+    expect_ended_cleanly 2 "SIGTERM"
+    [ -f "$user_store" ] || fail "the settings were not saved on SIGTERM"
+    ;;
+
+  saver_writes_default_settings)
+    start_x
+    [ ! -e "$user_store" ] || fail "a user store exists before the run"
+    start_saver /s
+    wait_saver_focused
+    xdotool key Escape
+    expect_ended_cleanly 2 "a key press"
+    [ -f "$user_store" ] || fail "no user store written"
+    # delay 0, volume 80, day cycle 0, clock 1, reserved 0, scene 0, music 1, nature 1, reserved 0
+    expected='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,00,00'
+    grep -qxF "$expected" "$user_store" || fail "the settings value is not the defaults: $(cat "$user_store")"
+    [ "$(grep -ci '^"settings"=' "$user_store")" -eq 1 ] || fail "more than one settings value"
+    grep -qxF "$key" "$user_store" || fail "the key is missing: $(cat "$user_store")"
+    ;;
+
+  preview_stays_until_host_window_destroyed)
+    start_x
+    install=$work/install
+    mkdir -p "$install/Data"
+    printf 'link1=file:///nowhere\r\n' >"$install/links.txt"
+    "$helper" bmp "$install/Data/preview.bmp" 40 30 200 30 40 || fail "can't write the test picture"
+    use_installation "$install"
+    make_host_window 200 150
+    start_saver /p "$host_id"
+    sleep 1
+    alive || fail "the preview ended on its own"
+    colour=""
+    for i in $(seq 30); do
+      colour=$("$helper" pixel "$host_id" 5 5)
+      [ "$colour" = "200 30 40" ] && break
+      sleep 0.1
+    done
+    [ "$colour" = "200 30 40" ] || fail "the preview picture is not drawn (pixel 5,5 is $colour)"
+    outside=$("$helper" pixel "$host_id" 100 100)
+    [ "$outside" = "0 0 0" ] || fail "outside the picture the window is $outside"
+    # Keys and clicks, sent to the window and with the window focused, change nothing.
+    xdotool key --window "$host_id" a
+    xdotool windowactivate --sync "$host_id" key b click 1 mousemove 50 50 click 3
+    sleep 1
+    alive || fail "a key or click ended the preview"
+    kill "$host_pid"
+    expect_ended_cleanly 2 "the host window was destroyed"
+    [ -f "$user_store" ] && grep -q '^"settings"=hex:' "$user_store" || fail "the settings were not saved"
+    ;;
+
+  preview_bad_window_id)
+    start_x
+    start_saver /p 12345
+    wait_exit 5 || fail "still running with a window id that does not exist"
+    [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
+    grep -q "no window 12345" "$work/saver.log" || fail "no message about the missing window"
+    ;;
+
+  configure_missing_links_txt)
+    mkdir -p "$work/empty-install"
+    use_installation "$work/empty-install"
+    start_saver /c
+    wait_exit 5 || fail "still running"
+    [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
+    grep -qF "Can't load links.txt..." "$work/saver.log" || fail "no loading message"
+    grep -qF "Program will now stop." "$work/saver.log" || fail "no loading message"
+    ;;
+
+  *)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS ($case_name)"
