@@ -41,6 +41,22 @@ ClockLocaleState clockLocale;
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
+const char* TimeCodeset() {
+#ifdef __GLIBC__
+  return nl_langinfo(_NL_TIME_CODESET);
+#else
+  // Elsewhere only LC_CTYPE reports a character set: borrow it for the time locale.
+  static char saved[256];
+  std::snprintf(saved, sizeof saved, "%s", setlocale(LC_CTYPE, nullptr));
+  static char codeset[64];
+  const char* timeLocale = setlocale(LC_TIME, nullptr);
+  const bool switched = timeLocale != nullptr && setlocale(LC_CTYPE, timeLocale) != nullptr;
+  std::snprintf(codeset, sizeof codeset, "%s", switched ? nl_langinfo(CODESET) : "ANSI_X3.4-1968");
+  setlocale(LC_CTYPE, saved);
+  return codeset;
+#endif
+}
+
 bool IsUtf8(const char* codeset) {
   return strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0;
 }
@@ -133,13 +149,9 @@ void StartClockLocale() {
   clockLocale.started = true;
 
   // strftime writes in the character set of the LC_TIME locale, which need not be the
-  // one of LC_CTYPE: ask that locale itself.
-  const char* timeLocaleName = setlocale(LC_TIME, nullptr);
-  locale_t timeLocale = newlocale(LC_CTYPE_MASK, timeLocaleName != nullptr ? timeLocaleName : "C", nullptr);
-  if (timeLocale == nullptr) return;  // only ASCII can be trusted
+  // one of LC_CTYPE: ask that category itself.
   char codeset[64];
-  std::snprintf(codeset, sizeof codeset, "%s", nl_langinfo_l(CODESET, timeLocale));
-  freelocale(timeLocale);
+  std::snprintf(codeset, sizeof codeset, "%s", TimeCodeset());
   if (IsUtf8(codeset)) {
     clockLocale.utf8 = true;
     return;

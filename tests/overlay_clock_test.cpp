@@ -88,7 +88,7 @@ std::string LongTimeLocaleSource(const char* extraCharacter) {
   return source;
 }
 
-class ClockTest : public qh::overlay_test::OverlayTest {
+class OverlayClockTest : public qh::overlay_test::OverlayTest {
  protected:
   void SetUp() override {
     OverlayTest::SetUp();
@@ -150,14 +150,14 @@ class ClockTest : public qh::overlay_test::OverlayTest {
   SettingsRecord savedSettings_;
 };
 
-TEST_F(ClockTest, SwitchedOffDrawsNothingAndBindsNothing) {
+TEST_F(OverlayClockTest, SwitchedOffDrawsNothingAndBindsNothing) {
   Settings.showClock = 0;
   EXPECT_EQ(ClockAt(12, 34, 56), "");
   EXPECT_TRUE(device.calls.empty());
   EXPECT_TRUE(device.draws.empty());
 }
 
-TEST_F(ClockTest, TimeOfDayStandsInTheBottomRightCorner) {
+TEST_F(OverlayClockTest, TimeOfDayStandsInTheBottomRightCorner) {
   EXPECT_EQ(ClockAt(12, 34, 56), "12:34:56");
   EXPECT_EQ(TextureBinds(), 1);
   ASSERT_EQ(device.draws.size(), 8u);
@@ -178,21 +178,21 @@ TEST_F(ClockTest, TimeOfDayStandsInTheBottomRightCorner) {
   EXPECT_EQ(DrawnText(), "12:34:57");
 }
 
-TEST_F(ClockTest, TextTakesTheTintInForce) {
+TEST_F(OverlayClockTest, TextTakesTheTintInForce) {
   SetSpriteTint(1.0f, 1.0f, 1.0f, 0.5f);
   ClockAt(7, 0, 0);
   ASSERT_FALSE(device.draws.empty());
   for (const RecordedDraw& d : device.draws) EXPECT_EQ(d.Diffuse(0), 0x7FFFFFFFu);
 }
 
-TEST_F(ClockTest, TwentyFourHourLocaleWritesTheHourOfTheDay) {
+TEST_F(OverlayClockTest, TwentyFourHourLocaleWritesTheHourOfTheDay) {
   ASSERT_TRUE(locales.Make("ru_RU", "UTF-8", "ru_RU.UTF-8")) << "localedef could not build ru_RU.UTF-8";
   UseTimeLocale("ru_RU.UTF-8");
   EXPECT_EQ(ClockAt(15, 4, 5), "15:04:05");
   EXPECT_EQ(ClockAt(0, 0, 9), "00:00:09");
 }
 
-TEST_F(ClockTest, AmPmLocaleWritesTheMarker) {
+TEST_F(OverlayClockTest, AmPmLocaleWritesTheMarker) {
   ASSERT_TRUE(locales.Make("en_US", "UTF-8", "en_US.UTF-8")) << "localedef could not build en_US.UTF-8";
   UseTimeLocale("en_US.UTF-8");
   EXPECT_EQ(ClockAt(15, 4, 5), "03:04:05 PM");
@@ -205,7 +205,7 @@ TEST_F(ClockTest, AmPmLocaleWritesTheMarker) {
   EXPECT_EQ(ClockAt(15, 4, 5), "15:04:05");
 }
 
-TEST_F(ClockTest, CharactersTheCodePageLacksBecomeQuestionMarks) {
+TEST_F(OverlayClockTest, CharactersTheCodePageLacksBecomeQuestionMarks) {
   // Greek writes its AM/PM markers in Greek letters, which Windows-1251 has not.
   ASSERT_TRUE(locales.Make("el_GR", "UTF-8", "el_GR.UTF-8")) << "localedef could not build el_GR.UTF-8";
   UseTimeLocale("el_GR.UTF-8");
@@ -217,7 +217,7 @@ TEST_F(ClockTest, CharactersTheCodePageLacksBecomeQuestionMarks) {
 const char kLongTimeCut[] =
     "\xE2\xF0\xE5\xEC\xFF 15:04:05 \x88? \xF7\xE0\xF1\xFB, \xEC\xE8\xED\xF3\xF2\xFB ";
 
-TEST_F(ClockTest, LongUtf8TextIsConvertedAndCutAtACharacter) {
+TEST_F(OverlayClockTest, LongUtf8TextIsConvertedAndCutAtACharacter) {
   qh::overlay_test::WriteBytes(locales.Dir() + "/long_time.src",
                                [] {
                                  const std::string s = LongTimeLocaleSource("<U4E0A>");
@@ -231,7 +231,7 @@ TEST_F(ClockTest, LongUtf8TextIsConvertedAndCutAtACharacter) {
   EXPECT_EQ(ClockAt(15, 4, 5), kLongTimeCut);
 }
 
-TEST_F(ClockTest, LegacyCharacterSetIsConvertedToo) {
+TEST_F(OverlayClockTest, LegacyCharacterSetIsConvertedToo) {
   // The same format in a Windows-1251 locale, with ё (0xB8) where the UTF-8 one has a
   // character the code page lacks.
   qh::overlay_test::WriteBytes(locales.Dir() + "/long_time_1251.src",
@@ -246,12 +246,12 @@ TEST_F(ClockTest, LegacyCharacterSetIsConvertedToo) {
   EXPECT_EQ(FormatAt(15, 4, 5), expected);
 }
 
-TEST_F(ClockTest, UnknownLocaleFallsBackToThePlainFormat) {
+TEST_F(OverlayClockTest, UnknownLocaleFallsBackToThePlainFormat) {
   UseTimeLocale("xx_NOWHERE.UTF-8");
   EXPECT_EQ(ClockAt(23, 59, 59), "23:59:59");
 }
 
-TEST(Windows1251Test, EveryByteOfTheCodePageMapsBack) {
+TEST(OverlayWindows1251Test, EveryByteOfTheCodePageMapsBack) {
   // The table against the system's own converter.
   iconv_t toUtf32 = iconv_open("UTF-32LE", "WINDOWS-1251");
   ASSERT_NE(toUtf32, reinterpret_cast<iconv_t>(-1));

@@ -12,7 +12,7 @@ using qh::overlay_test::FontMetrics;
 
 namespace {
 
-class FontTest : public qh::overlay_test::OverlayTest {
+class OverlayFontTest : public qh::overlay_test::OverlayTest {
  protected:
   Vec3 Centre(size_t draw) const {
     const RecordedDraw& d = device.draws.at(draw);
@@ -22,7 +22,7 @@ class FontTest : public qh::overlay_test::OverlayTest {
   }
 };
 
-TEST_F(FontTest, LoadingBuildsAdvancesCellsAndWhiteText) {
+TEST_F(OverlayFontTest, LoadingBuildsAdvancesCellsAndWhiteText) {
   FontMetrics metrics = FontMetrics::Identity(16, 0);
   metrics.width['A'] = 32;   // a whole cell: two half cells
   metrics.width['i'] = 8;    // a quarter cell
@@ -48,7 +48,7 @@ TEST_F(FontTest, LoadingBuildsAdvancesCellsAndWhiteText) {
   EXPECT_EQ(FindTexture("font.tga"), Font.texture);
 }
 
-TEST_F(FontTest, CellSizeFollowsTheGrid) {
+TEST_F(OverlayFontTest, CellSizeFollowsTheGrid) {
   // 8 cells per row: a cell is 64 texels of the 512-texel texture.
   FontMetrics metrics = FontMetrics::Identity(8, 64);
   metrics.width['x'] = 16;
@@ -67,7 +67,7 @@ TEST_F(FontTest, CellSizeFollowsTheGrid) {
   EXPECT_FLOAT_EQ(device.draws[0].TexCoord(3).y, 0.25f);
 }
 
-TEST_F(FontTest, OneGlyphIsOneQuadCentredOnThePoint) {
+TEST_F(OverlayFontTest, OneGlyphIsOneQuadCentredOnThePoint) {
   LoadIdentityFont(16, 10);
   DrawFontText(10.0f, 20.0f, 14.0f, "A");
 
@@ -95,7 +95,7 @@ TEST_F(FontTest, OneGlyphIsOneQuadCentredOnThePoint) {
   EXPECT_FLOAT_EQ(d.TexCoord(3).y, 5.0f / 16.0f);
 }
 
-TEST_F(FontTest, CellThirtyThreeOfASixteenCellGrid) {
+TEST_F(OverlayFontTest, CellThirtyThreeOfASixteenCellGrid) {
   FontMetrics metrics = FontMetrics::Identity(16, 32);
   metrics.cell['Q'] = 33;
   WriteFont(metrics);
@@ -113,7 +113,7 @@ TEST_F(FontTest, CellThirtyThreeOfASixteenCellGrid) {
   }
 }
 
-TEST_F(FontTest, NeighboursStandHalfTheirAdvancesApart) {
+TEST_F(OverlayFontTest, NeighboursStandHalfTheirAdvancesApart) {
   FontMetrics metrics = FontMetrics::Identity(16, 32);
   metrics.width['A'] = 20;  // advance 1.25
   metrics.width['B'] = 6;   // advance 0.375
@@ -137,7 +137,7 @@ TEST_F(FontTest, NeighboursStandHalfTheirAdvancesApart) {
   EXPECT_EQ(TextureBinds(), 1);
 }
 
-TEST_F(FontTest, LineBreaksStartANewLineBelowThePen) {
+TEST_F(OverlayFontTest, LineBreaksStartANewLineBelowThePen) {
   FontMetrics metrics = FontMetrics::Identity(16, 32);
   metrics.width['C'] = 12;  // a narrow first glyph must still be centred on x
   WriteFont(metrics);
@@ -165,7 +165,7 @@ TEST_F(FontTest, LineBreaksStartANewLineBelowThePen) {
   EXPECT_FLOAT_EQ(Centre(1).x, 0.0f);
 }
 
-TEST_F(FontTest, CarriageReturnSkipsTheByteAfterItButNeverTheEnd) {
+TEST_F(OverlayFontTest, CarriageReturnSkipsTheByteAfterItButNeverTheEnd) {
   LoadIdentityFont();
   // The byte after a CR is taken to be its line feed.
   DrawFontText(0.0f, 0.0f, 10.0f, "A\rBC");
@@ -186,7 +186,7 @@ TEST_F(FontTest, CarriageReturnSkipsTheByteAfterItButNeverTheEnd) {
   EXPECT_TRUE(device.draws.empty());
 }
 
-TEST_F(FontTest, EmptyTextBindsTheFontAndDrawsNothing) {
+TEST_F(OverlayFontTest, EmptyTextBindsTheFontAndDrawsNothing) {
   LoadIdentityFont();
   BindTexture(nullptr);
   device.ClearRecord();
@@ -196,7 +196,7 @@ TEST_F(FontTest, EmptyTextBindsTheFontAndDrawsNothing) {
   EXPECT_EQ(device.boundTexture, Font.texture->texture.get());
 }
 
-TEST_F(FontTest, ColourIsTheTextColourTimesTheTintTruncated) {
+TEST_F(OverlayFontTest, ColourIsTheTextColourTimesTheTintTruncated) {
   LoadIdentityFont();
   SetSpriteTint(0.5f, 1.0f, 0.25f, 0.5f);
   DrawFontText(0.0f, 0.0f, 14.0f, "ab");
@@ -215,11 +215,11 @@ TEST_F(FontTest, ColourIsTheTextColourTimesTheTintTruncated) {
 }
 
 // Metrics files the drawing could not trust are refused like a missing one.
-using FontDeathTest = FontTest;
+using OverlayFontDeathTest = OverlayFontTest;
 
 const char kRefusal[] = "Loading Error: Can't load font\\.dat\\.\\.\\.\nProgram will now stop\\.";
 
-TEST_F(FontDeathTest, MissingOrShortMetricsFileEndsTheProgram) {
+TEST_F(OverlayFontDeathTest, MissingOrShortMetricsFileEndsTheProgram) {
   qh::overlay_test::WriteBytes("font.tga", qh::overlay_test::SolidTga(16, 0xFFFFFFFFu));
   EXPECT_EXIT(LoadFont("font"), ::testing::ExitedWithCode(1), kRefusal);
 
@@ -231,7 +231,7 @@ TEST_F(FontDeathTest, MissingOrShortMetricsFileEndsTheProgram) {
   EXPECT_EXIT(LoadFont("font"), ::testing::ExitedWithCode(1), kRefusal);
 }
 
-TEST_F(FontDeathTest, GridsOutsideOneToSixtyFourCellsEndTheProgram) {
+TEST_F(OverlayFontDeathTest, GridsOutsideOneToSixtyFourCellsEndTheProgram) {
   for (int32_t cells : {0, -16, 65, 0x10000}) {
     SCOPED_TRACE(cells);
     FontMetrics metrics = FontMetrics::Identity(16, 32);
@@ -241,14 +241,14 @@ TEST_F(FontDeathTest, GridsOutsideOneToSixtyFourCellsEndTheProgram) {
   }
 }
 
-TEST_F(FontDeathTest, GlyphCellsBeyondTheGridEndTheProgram) {
+TEST_F(OverlayFontDeathTest, GlyphCellsBeyondTheGridEndTheProgram) {
   FontMetrics metrics = FontMetrics::Identity(4, 32);  // cells 0..15
   metrics.cell[200] = 16;
   WriteFont(metrics);
   EXPECT_EXIT(LoadFont("font"), ::testing::ExitedWithCode(1), kRefusal);
 }
 
-TEST_F(FontTest, GridsAtTheLimitsAreAccepted) {
+TEST_F(OverlayFontTest, GridsAtTheLimitsAreAccepted) {
   FontMetrics metrics = FontMetrics::Identity(1, 255);
   WriteFont(metrics);  // one cell holding everything
   ASSERT_TRUE(LoadFont("font"));
