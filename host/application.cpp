@@ -1,6 +1,7 @@
 #include "host/application.h"
 
 #include "host/host_state.h"
+#include "overlay/clock.h"
 #include "render/d3d_types.h"
 #include "render/device_setup.h"
 #include "render/states.h"
@@ -41,7 +42,7 @@ void SaverApplication::Render() {
 
   // In this order, once their subsystems are wired in:
   //   SceneDirector();        the whole picture
-  //   DrawClock();            the clock overlay
+  DrawClock();  // the clock overlay, over the finished picture
   //   UpdateAmbientSounds();  this frame's nature-sound requests, before...
   //   UpdateAudio();          ...the audio update that starts them in the same frame
 
