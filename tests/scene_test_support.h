@@ -1,0 +1,172 @@
+// Shared ground for the scene engine's tests: a recording device installed as Device,
+// the scene, texture and file state reset around every test, a temporary data directory
+// as the current directory, and builders for catalogue text, level files and pictures.
+#pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/fatal.h"
+#include "host/host_state.h"
+#include "render/device.h"
+#include "render/recording_device.h"
+#include "render/sprites.h"
+#include "resources/file_table.h"
+#include "resources/settings.h"
+#include "resources/textures.h"
+#include "scene/behaviours.h"
+#include "scene/catalogue.h"
+#include "scene/director.h"
+#include "scene/level.h"
+#include "scene/math.h"
+#include "scene/spray.h"
+
+namespace qh::scenetest {
+
+struct LevelRecord {
+  std::string name;
+  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  float angle = 0;
+  float paramX = 0, paramY = 0;
+  uint8_t mirrored = 0;
+  int32_t behindBackground = 0;
+};
+
+inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline void PutF32(std::vector<uint8_t>& out, float f) {
+  uint32_t v;
+  std::memcpy(&v, &f, 4);
+  PutU32(out, v);
+}
+
+// A level file: 64-byte header, the count (the number of records unless given), records.
+constexpr int64_t kCountOfRecords = INT64_MIN;
+inline std::vector<uint8_t> LevelBytes(const std::vector<LevelRecord>& records, int64_t count = kCountOfRecords) {
+  std::vector<uint8_t> out(64, 0);
+  std::memcpy(out.data(), "test level", 10);
+  PutU32(out, static_cast<uint32_t>(count == kCountOfRecords ? static_cast<int64_t>(records.size()) : count));
+  for (const LevelRecord& r : records) {
+    uint8_t name[32] = {};
+    std::memcpy(name, r.name.data(), r.name.size() < 32 ? r.name.size() : 32);
+    out.insert(out.end(), name, name + 32);
+    PutF32(out, r.x1);
+    PutF32(out, r.y1);
+    PutF32(out, r.x2);
+    PutF32(out, r.y2);
+    PutF32(out, r.angle);
+    PutF32(out, r.paramX);
+    PutF32(out, r.paramY);
+    out.push_back(r.mirrored);
+    PutU32(out, static_cast<uint32_t>(r.behindBackground));
+  }
+  return out;
+}
+
+inline void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << name;
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+inline void WriteText(const std::string& name, const std::string& text) {
+  WriteBytes(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// An uncompressed 32-bit TGA, top row first, every texel (b, g, r, a).
+inline std::vector<uint8_t> TgaBytes(int width, int height, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
+  std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
+                              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 32, 0x28};
+  for (int i = 0; i < width * height; ++i) out.insert(out.end(), {b, g, r, a});
+  return out;
+}
+
+// A texture registered under `name` without any file behind it.
+inline TextureRecord* MakeTexture(const char* name, int width = 64, int height = 64) {
+  auto* record = new TextureRecord;
+  std::snprintf(record->name, sizeof record->name, "%s", name);
+  record->width = width;
+  record->height = height;
+  record->texture = std::make_unique<Texture>(width, height, 1, D3DFMT_A8R8G8B8);
+  TextureManager.records[TextureManager.count++] = record;
+  return record;
+}
+
+inline Matrix4 FrameView() {
+  Matrix4 m = Identity();
+  PreTranslate(m, 0.0f, 0.0f, 50.0f);
+  return m;
+}
+
+class SceneTest : public ::testing::Test {
+ protected:
+  RecordingDevice device;
+
+  static void SetUpTestSuite() {
+    BuildSqrtTable();
+    SetMessageBoxesEnabled(false);
+  }
+
+  void SetUp() override {
+    Device = &device;
+    ResetSceneState();
+    ReleaseAllTextures();
+    ReleaseAllFiles();
+    Settings = SettingsRecord{};
+    SettingsEx = SettingsExRecord{};
+    FrameDeltaMs = 0.0f;
+    SceneDelayMs = 0.0f;
+    SceneClockMs = 0.0;
+    CameraView = FrameView();
+    SetSpriteTint(1.0f, 1.0f, 1.0f, 1.0f);
+    SeedSceneRandom(0);
+    oldDirectory_ = std::filesystem::current_path();
+    char pattern[] = "/tmp/qh-scene-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dataDirectory_ = pattern;
+    std::filesystem::current_path(dataDirectory_);
+  }
+
+  void TearDown() override {
+    ResetSceneState();
+    ReleaseAllTextures();
+    ReleaseAllFiles();
+    std::filesystem::current_path(oldDirectory_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dataDirectory_, ignored);
+    Device = nullptr;
+  }
+
+  // Parses catalogue text whose textures were registered beforehand.
+  static void Catalogue(const std::string& text) {
+    ParseCatalogue(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()));
+  }
+
+  static void Level(const std::vector<LevelRecord>& records) {
+    const std::vector<uint8_t> bytes = LevelBytes(records);
+    ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
+  }
+
+  // The sprite vertices of a recorded strip, in the order B (top right), C (bottom right),
+  // A (top left), D (bottom left).
+  static Vec2 Corner(const RecordedDraw& draw, int index) {
+    const Vec3 p = draw.Position(static_cast<uint32_t>(index));
+    return {p.x, p.y};
+  }
+
+ private:
+  std::filesystem::path oldDirectory_;
+  std::filesystem::path dataDirectory_;
+};
+
+}  // namespace qh::scenetest
