@@ -231,6 +231,12 @@ TEST_F(OverlayFontDeathTest, MissingOrShortMetricsFileEndsTheProgram) {
   EXPECT_EXIT(LoadFont("font"), ::testing::ExitedWithCode(1), kRefusal);
 }
 
+TEST_F(OverlayFontDeathTest, MissingGlyphPictureEndsTheProgram) {
+  qh::overlay_test::WriteBytes("font.dat", FontMetrics::Identity(16, 32).Bytes());
+  EXPECT_EXIT(LoadFont("font"), ::testing::ExitedWithCode(1),
+              "Loading error: Couldn't load texture: font\\.tga");
+}
+
 TEST_F(OverlayFontDeathTest, GridsOutsideOneToSixtyFourCellsEndTheProgram) {
   for (int32_t cells : {0, -16, 65, 0x10000}) {
     SCOPED_TRACE(cells);
