@@ -163,6 +163,20 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* params) {
   return D3D_OK;
 }
 
+HRESULT RecordingDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                                       D3DFORMAT format, D3DPOOL pool, std::unique_ptr<Texture>* out) {
+  if (failCreateTexture) {
+    if (out != nullptr) out->reset();
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  return GraphicsDevice::CreateTexture(width, height, levels, usage, format, pool, out);
+}
+
+void RecordingDevice::ForgetTexture(Texture* texture) {
+  forgottenTextures.push_back(texture);
+  if (boundTexture == texture) boundTexture = nullptr;
+}
+
 uint32_t RecordingDevice::RenderState(uint32_t state) const {
   auto it = renderStates.find(state);
   return it == renderStates.end() ? 0 : it->second;

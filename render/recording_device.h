@@ -56,6 +56,9 @@ class RecordingDevice : public GraphicsDevice {
   HRESULT Present() override;
   HRESULT TestCooperativeLevel() override;
   HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, D3DFORMAT format,
+                        D3DPOOL pool, std::unique_ptr<Texture>* out) override;
+  void ForgetTexture(Texture* texture) override;
 
   // The last value set for a state; unset states read as 0 unless has...() says otherwise.
   uint32_t RenderState(uint32_t state) const;
@@ -76,6 +79,10 @@ class RecordingDevice : public GraphicsDevice {
   D3DPRESENT_PARAMETERS lastResetParams;
   // What TestCooperativeLevel answers next (then it answers D3D_OK again).
   HRESULT nextCooperativeLevel = D3D_OK;
+  // Texture creation refused (as by a device out of memory) while set.
+  bool failCreateTexture = false;
+  // Every texture the owner announced it is about to destroy, in order.
+  std::vector<Texture*> forgottenTextures;
 
   void ClearRecord();  // forget draws, clears and calls; keep the states
 };
