@@ -4,3 +4,12 @@ add_executable(qh_render_gl_tests ${CMAKE_CURRENT_SOURCE_DIR}/render_gl_pixels.c
 target_link_libraries(qh_render_gl_tests PRIVATE qh_engine GTest::gtest GTest::gtest_main)
 gtest_discover_tests(qh_render_gl_tests DISCOVERY_TIMEOUT 60
                      PROPERTIES LABELS gl ENVIRONMENT "SDL_VIDEODRIVER=offscreen;DISPLAY=;WAYLAND_DISPLAY=")
+
+# The capture tool, headless, with the generated content of the build tree.
+foreach(case png repeat wav refused)
+  add_test(NAME capture.${case}
+           COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quiet-highland-render>
+                   -DWORK=${CMAKE_CURRENT_BINARY_DIR}/capture_${case} -DCASE=${case}
+                   -P ${CMAKE_CURRENT_LIST_DIR}/render_capture/check.cmake)
+  set_tests_properties(capture.${case} PROPERTIES LABELS integration TIMEOUT 120)
+endforeach()
