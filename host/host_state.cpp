@@ -24,11 +24,30 @@ float FrameDeltaMs = 0.0f;
 float SceneDelayMs = 0.0f;
 
 namespace {
-// Reads a decimal number like atol: digits from the first one, stopping at the first non-digit.
-uint64_t ReadDecimal(const char* p) {
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a window number like atol: digits from the first one, stopping at the first
+// non-digit. X11 tools print window ids in hex, so "0x" followed by a hex digit is read
+// as hex (read as decimal it would always give 0, which is no window). Saturates instead
+// of wrapping on absurdly long numbers.
+uint64_t ReadWindowNumber(const char* p) {
   uint64_t value = 0;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexValue(p[2]) >= 0) {
+    for (p += 2; HexValue(*p) >= 0; ++p) {
+      if (value > (UINT64_MAX >> 4)) return UINT64_MAX;
+      value = value * 16 + static_cast<uint64_t>(HexValue(*p));
+    }
+    return value;
+  }
   while (*p >= '0' && *p <= '9') {
-    value = value * 10 + static_cast<uint64_t>(*p - '0');
+    const auto digit = static_cast<uint64_t>(*p - '0');
+    if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
+    value = value * 10 + digit;
     ++p;
   }
   return value;
@@ -65,14 +84,14 @@ int32_t ParseCommandLine(const char* text) {
   if (letter == 'c' || letter == 'C') {
     const char* digits = FindDigit(p + 2);
     HasParentWindow = digits != nullptr;
-    ParentWindow = digits != nullptr ? ReadDecimal(digits) : 0;
+    ParentWindow = digits != nullptr ? ReadWindowNumber(digits) : 0;
     return RunMode = Configure;
   }
   if (letter == 'p' || letter == 'P') {
     const char* digits = FindDigit(p + 2);
     if (digits != nullptr) {
       HasParentWindow = true;
-      ParentWindow = ReadDecimal(digits);
+      ParentWindow = ReadWindowNumber(digits);
     }
     return RunMode = Preview;
   }

@@ -420,11 +420,16 @@ RegDocument ParseRegText(std::string_view text) {
     RegItem item;
     item.text = std::string(lines[i]);
     const std::string_view line = TrimRight(TrimLeft(lines[i]));
+    const bool firstLine = !line.empty() && !headerSeen;
+    if (firstLine) {
+      headerSeen = true;
+      // Without the header the file is not one of ours as written; its lines still read.
+      if (!IsHeader(line)) doc.clean = false;
+    }
     if (line.empty()) {
       item.kind = RegItem::Blank;
-    } else if (!headerSeen) {
-      headerSeen = true;
-      item.kind = IsHeader(line) ? RegItem::Header : RegItem::Damaged;
+    } else if (firstLine && IsHeader(line)) {
+      item.kind = RegItem::Header;
     } else if (line[0] == ';') {
       item.kind = RegItem::Comment;
     } else if (line[0] == '[') {
