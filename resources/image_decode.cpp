@@ -9,12 +9,46 @@
 namespace qh {
 
 namespace {
+// Whether a TGA file holds every pixel its header promises. SDL_image fills the pixels of a
+// cut-off file instead of failing, and a picture with a missing part is no picture.
+bool TgaDataComplete(const uint8_t* bytes, size_t size) {
+  if (size < 18) return false;
+  const size_t idLength = bytes[0];
+  const size_t mapLength = bytes[1] != 0 ? size_t{bytes[5]} | size_t{bytes[6]} << 8 : 0;
+  const size_t mapEntryBytes = (size_t{bytes[7]} + 7) / 8;
+  const size_t pixels = (size_t{bytes[12]} | size_t{bytes[13]} << 8) * (size_t{bytes[14]} | size_t{bytes[15]} << 8);
+  const size_t pixelBytes = (size_t{bytes[16]} + 7) / 8;
+  size_t at = 18 + idLength + mapLength * mapEntryBytes;
+  switch (bytes[2]) {
+    case 1:
+    case 2:
+    case 3:  // uncompressed: colour-mapped, true-colour, grey
+      return at <= size && pixels * pixelBytes <= size - at;
+    case 9:
+    case 10:
+    case 11: {  // run-length packets: a header byte, then one pixel (a run) or 1..128 pixels
+      for (size_t done = 0; done < pixels;) {
+        if (at >= size) return false;
+        const uint8_t header = bytes[at++];
+        const size_t count = size_t{header & 0x7Fu} + 1;
+        const size_t packetBytes = (header & 0x80u) ? pixelBytes : count * pixelBytes;
+        if (packetBytes > size - at) return false;
+        at += packetBytes;
+        done += count;
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
   if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
   SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
   if (rw == nullptr) return nullptr;
   SDL_Surface* surface = IMG_Load_RW(rw, 0);
-  if (surface == nullptr) {
+  if (surface == nullptr && TgaDataComplete(bytes, size)) {
     // TGA files have no signature to recognise them by; ask for the format by name.
     SDL_RWseek(rw, 0, RW_SEEK_SET);
     surface = IMG_LoadTyped_RW(rw, 0, "TGA");
