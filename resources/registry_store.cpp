@@ -435,6 +435,7 @@ RegDocument ParseRegText(std::string_view text) {
     } else if (line[0] == '[') {
       if (line.back() != ']' || line.size() < 3) {
         item.kind = RegItem::Damaged;
+        inKey = false;  // the values that follow belong to a key we cannot name
       } else {
         std::string_view path = line.substr(1, line.size() - 2);
         item.deletedKey = path[0] == '-';

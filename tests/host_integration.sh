@@ -77,7 +77,7 @@ wait_exit() {
 
 # The saver's window, once mapped and holding the keyboard focus.
 wait_saver_focused() {
-  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^quiet-highland$' 2>/dev/null | head -1)
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^quiet-highland$' 2>/dev/null | head -1)
   [ -n "$wid" ] || fail "no saver window appeared"
   local i
   for i in $(seq 100); do

@@ -154,8 +154,8 @@ TEST(RegParseTest, GarbageLinesAreDamagedButTheRestReads) {
       "\"b\"=hex:zz\n\"c\"=hex:100\n\"d\"=\"no end\n\"e\"=word:1\n\"f\"=\"\xC3\x28\"\n[unclosed\n\"g\"=\"7\"\n");
   EXPECT_FALSE(doc.clean);
   EXPECT_EQ(FindRegValue(doc, "HKEY_LOCAL_MACHINE\\k", "a")->data, "1");
-  EXPECT_EQ(FindRegValue(doc, "HKEY_LOCAL_MACHINE\\k", "g")->data, "7");
-  for (const char* bad : {"b", "c", "d", "e", "f"}) {
+  // "g" follows a key line that cannot be read: it is not taken for a value of "k".
+  for (const char* bad : {"b", "c", "d", "e", "f", "g"}) {
     EXPECT_EQ(FindRegValue(doc, "HKEY_LOCAL_MACHINE\\k", bad), nullptr) << bad;
   }
 }
