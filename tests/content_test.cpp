@@ -352,6 +352,17 @@ TEST_F(ContentTest, BackgroundsAreAlphaPlanePicturesWithWindows) {
         for (float x = std::max(o.x1, -399.0f); x < std::min(o.x2, 399.0f); x += 2)
           seen += ap.alpha[size_t(300 - y) * 800 + size_t(x + 400)] < 128;
       EXPECT_GT(seen, 50u) << o.name << " is hidden behind an opaque picture";
+      // A plain object behind the picture is drawn as a whole opaque rectangle: the picture
+      // must hide all of it but the object itself, so the rectangle's top edge (above a
+      // rock or a tree) is covered.
+      const bool layer = o.name.find("sky") != std::string::npos || o.name.find("water") != std::string::npos;
+      if (!layer) {
+        const float top = std::max(o.y1, o.y2) - 3;
+        size_t open = 0, total = 0;
+        for (float x = std::min(o.x1, o.x2) + 3; x < std::max(o.x1, o.x2) - 3; x += 1, ++total)
+          open += ap.alpha[size_t(300 - top) * 800 + size_t(x + 400)] < 128;
+        EXPECT_LT(open * 6, total) << o.name << ": its rectangle shows above the object";
+      }
     }
   }
 }

@@ -168,6 +168,9 @@ void PaintMeadow(Image& bg, const std::vector<float>& top, const Meadow& m, floa
       c = Mix(c, m.dry * (0.75f + 0.4f * light), SmoothStep(0.55f, 0.8f, dryN) * 0.6f);
       const float streak = Fbm(x * 0.05f / persp, y * 0.2f / persp, m.seed + 5, 3) * 0.07f;
       c = c + Rgb{streak, streak * 1.1f, streak * 0.5f};
+      // Slow shadows of clouds drift over the meadows in broad patches.
+      const float cloud = SmoothStep(0.1f, 0.35f, Fbm(x * 0.004f, y * 0.012f, m.seed + 9, 3));
+      c = c * (1 - 0.22f * cloud);
       c = Mix(c, m.haze, m.hazeAmt * (1 - SmoothStep(0, hazeDepth, d)));
       bg.Over(x, y, c, cov);
     }
@@ -244,7 +247,7 @@ void PaintLakeReflection(Image& bg, const Lake& lake, float toRow) {
       // Ripples break the mirror into horizontal streaks, more so nearer the viewer.
       const float streak = Fbm(x * 0.004f, y * 0.22f, lake.seed + 2, 4) * 0.5f + 0.5f;
       const float breakUp = SmoothStep(0.25f + 0.25f * depth, 0.75f, streak);
-      const float a = sa * lake.reflect * (1 - 0.45f * depth) * (0.6f + 0.4f * breakUp);
+      const float a = sa * lake.reflect * (1 - 0.4f * depth) * (0.75f + 0.25f * breakUp);
       const Rgb c = Mix(src.At(sx, sy) * 0.82f, lake.tint, 0.25f + 0.2f * depth);
       bg.At(x, y) = c;
       bg.A(x, y) = a;
@@ -278,6 +281,12 @@ const Image& World::TextureOf(const std::string& objectName) const {
 
 void MakeTextures(World& world) {
   auto add = [&](const std::string& group, const std::string& name, const std::string& file, Store store, Image img) {
+    if (store != Store::Jpeg && name != "spray") {
+      // A clear rim: with wrap addressing and linear filtering, the far side's texels would
+      // otherwise bleed into each edge of the sprite.
+      for (int x = 0; x < img.w; ++x) img.A(x, 0) = img.A(x, img.h - 1) = 0;
+      for (int y = 0; y < img.h; ++y) img.A(0, y) = img.A(img.w - 1, y) = 0;
+    }
     world.entries.push_back({group, name, file});
     if (!world.textures.count(file)) world.textures[file] = {file, store, std::move(img)};
   };
@@ -290,7 +299,7 @@ void MakeTextures(World& world) {
       MakeSky({Hex(0x5d86b8), Hex(0xd6e0ea), Hex(0x352418), Hex(0xf6f1ea), Hex(0x8f97ad), 0.45f, 37}, 512, 256));
   // Water: one texel per world unit, tiling both ways.
   add("water", "lakewater", "lake.jpg", Store::Jpeg,
-      MakeWater({Hex(0x4a6b80), Hex(0x9dbbd2), Hex(0xeef5fa), 40, 6, 41}, 512, 256));
+      MakeWater({Hex(0x5b7d93), Hex(0xa3bfd4), Hex(0xe6f0f6), 40, 6, 41}, 512, 256));
   add("water", "brookwater", "brook.jpg", Store::Jpeg,
       MakeWater({Hex(0x3c5148), Hex(0xa8c0c4), Hex(0xf4f8f6), 14, 6, 43}, 256, 256));
   add("water", "poolwater", "pool.jpg", Store::Jpeg,
@@ -330,7 +339,7 @@ Scene LakeScene(const World& world) {
   Image bg(W, H, Hex(0xc9dced), 0);
   const Rgb haze = Hex(0xb9cde0);
   // Far snowy peaks, a forested middle ridge, a near wooded hill.
-  Range far{205, 100, 0.003f, 101, Hex(0xa89c96), Hex(0x55607e), Hex(0x7d8fa6), 200, 0.6f, haze, 0.22f, 90, 0.55f, 1.3f};
+  Range far{205, 100, 0.003f, 101, Hex(0xa9aab8), Hex(0x58648a), Hex(0x7d8fa6), 200, 0.6f, haze, 0.22f, 90, 0.55f, 1.3f};
   auto farTop = RangeProfile(far);
   PaintRange(bg, far, farTop);
   Range mid{265, 40, 0.005f, 103, Hex(0x7d8f80), Hex(0x4e6070), Hex(0x3a564c), 2, 0, haze, 0.3f, 40, 0.45f, 0.4f, 0.15f};
@@ -406,20 +415,20 @@ Scene BrookScene(const World& world) {
   // Valley sides: a hill from the left and one from the right, the brook between them.
   auto leftHill = GroundLine(200, 330, 14, 0.006f, 203);
   for (int x = 0; x < W; ++x) leftHill[size_t(x)] += std::max(0.0f, (x - 380.0f)) * 0.9f;
-  Range leftR{0, 30, 0.01f, 205, Hex(0x6f8a52), Hex(0x3a5540), Hex(0x35563a), 0, 0, haze, 0.22f, 70, 0.35f, 0.5f, 0};
+  Range leftR{0, 30, 0.01f, 205, Hex(0x6f8a52), Hex(0x3a5540), Hex(0x4d6b3e), 0, 0, haze, 0.18f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, leftR, leftHill);
-  PaintForest(bg, leftHill, 2, 60, 5, 13, 0.7f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.15f, 207, 0, 430);
+  PaintForest(bg, leftHill, 2, 120, 5, 16, 0.6f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.1f, 207, 0, 430);
   auto rightHill = GroundLine(360, 230, 12, 0.007f, 209);
   for (int x = 0; x < W; ++x) rightHill[size_t(x)] += std::max(0.0f, 430.0f - x) * 0.8f;
-  Range rightR{0, 30, 0.01f, 211, Hex(0x7f9758), Hex(0x405a3e), Hex(0x3d5e3c), 0, 0, haze, 0.18f, 70, 0.3f, 0.5f, 0};
+  Range rightR{0, 30, 0.01f, 211, Hex(0x7f9758), Hex(0x405a3e), Hex(0x587a44), 0, 0, haze, 0.15f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, rightR, rightHill);
-  PaintForest(bg, rightHill, 0, 45, 6, 15, 0.6f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.1f, 213, 420, 800);
+  PaintForest(bg, rightHill, 0, 110, 6, 17, 0.55f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.08f, 213, 420, 800);
   // Valley floor meadow.
   auto floorTop = GroundLine(338, 336, 3, 0.01f, 215);
   Meadow meadow{Hex(0xa2b55a), Hex(0x53733a), Hex(0xc7b577), haze, 0.35f, 217};
   PaintMeadow(bg, floorTop, meadow, 120);
   // The conifer behind the picture stands on the left bank; a grassy knoll hides its foot.
-  Placed hidden{"spruce", -330, -60, -250, 100, 0, 0, 0, false, true};
+  Placed hidden{"spruce", -345, -75, -275, 55, 0, 0, 0, false, true};
   CutOut(bg, world, hidden);
   auto knoll = GroundLine(385, 430, 6, 0.01f, 219, 40, 30, 140);
   for (int x = 0; x < W; ++x) {
@@ -505,40 +514,45 @@ Scene FallsScene(const World& world) {
   Range far{190, 65, 0.0032f, 301, Hex(0xc0c0cc), Hex(0x6e7fa0), Hex(0x8797b2), 60, 0.6f, haze, 0.4f, 60, 0.5f};
   auto farTop = RangeProfile(far);
   PaintRange(bg, far, farTop);
-  // The cliff: a rock wall with a notch where the stream leaves the plateau.
+  // The gorge head: high cliffs on both sides, lower at the back where the stream falls.
   const float fallX = 400;  // pixel column of the waterfall's middle
   std::vector<float> cliffTop(W);
   for (int x = 0; x < W; ++x) {
-    float r = 150 + 22 * Fbm1(x * 0.006f, 303, 4) + 0.0001f * (x - 400) * (x - 400);
-    r += 24 * std::exp(-std::pow((x - fallX) / 40.0f, 2.0f));  // the notch
+    const float side = SmoothStep(50, 330, std::fabs(x - fallX));
+    float r = 182 - 95 * side + 14 * Fbm1(x * 0.012f, 303, 4) + 6 * Fbm1(x * 0.05f, 304, 3);
+    r += 10 * std::exp(-std::pow((x - fallX) / 30.0f, 2.0f));  // the notch
     cliffTop[size_t(x)] = r;
   }
-  const Rgb rockLit = Hex(0xa59d8c), rockShade = Hex(0x4f525a);
+  const Rgb rockLit = Hex(0xaea493), rockShade = Hex(0x4a4f5a);
   for (int x = 0; x < W; ++x) {
+    const float side = SmoothStep(50, 330, std::fabs(x - fallX));
+    const bool rightSide = x > fallX;
     for (int y = std::max(0, int(cliffTop[size_t(x)]) - 1); y < H; ++y) {
       const float d = y + 0.5f - cliffTop[size_t(x)];
       const float cov = Clamp01(d + 0.5f);
       if (cov <= 0) continue;
-      // Strata: tilted bands; cracks: vertical ridged noise; light from the left.
-      const float strata = Fbm(x * 0.004f, y * 0.06f + x * 0.004f, 305, 4);
-      const float g0 = Ridged((x - 1) * 0.03f, y * 0.008f, 307, 5), g1 = Ridged((x + 1) * 0.03f, y * 0.008f, 307, 5);
-      const float ledge = Fbm(x * 0.01f, y * 0.09f, 309, 3);
-      float light = Clamp01(0.5f + (g0 - g1) * 5 + strata * 0.35f + ledge * 0.2f);
+      // Strata: gently tilted bands; cracks: vertical ridged noise; light from the left.
+      const float strata = Fbm(x * 0.006f, y * 0.07f + x * 0.006f, 305, 4);
+      const float wx = x + 12 * Fbm(x * 0.02f, y * 0.02f, 306, 3);
+      const float g0 = Ridged((wx - 1.5f) * 0.025f, y * 0.008f, 307, 5), g1 = Ridged((wx + 1.5f) * 0.025f, y * 0.008f, 307, 5);
+      const float ledge = Fbm(x * 0.012f, y * 0.1f, 309, 3);
+      float light = 0.5f + (g0 - g1) * 4 + strata * 0.3f + ledge * 0.15f + (rightSide ? -0.22f : 0.12f) * side;
+      light = Clamp01(light);
       Rgb c = Mix(rockShade, rockLit, light);
       // Moss and grass on the ledges, more of it near the spray.
-      const float mossN = Fbm(x * 0.03f, y * 0.05f, 311, 4) * 0.5f + 0.5f;
-      const float nearFall = std::exp(-std::pow((x - fallX) / 160.0f, 2.0f));
-      c = Mix(c, Mix(Hex(0x3f5a30), Hex(0x7a8f4a), light), SmoothStep(0.55f, 0.75f, mossN + 0.15f * nearFall));
-      // Wet rock darkens beside the fall.
-      c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 70.0f, 2.0f)));
-      c = Mix(c, haze, 0.12f + 0.25f * SmoothStep(250, 430, float(y)) * nearFall);  // mist
+      const float mossN = Fbm(x * 0.03f, y * 0.06f, 311, 4) * 0.5f + 0.5f;
+      const float nearFall = std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
+      c = Mix(c, Mix(Hex(0x3f5a30), Hex(0x7f9450), light), SmoothStep(0.58f, 0.75f, mossN + 0.12f * nearFall + 0.1f * ledge));
+      c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 60.0f, 2.0f)));  // wet rock beside the fall
+      // The back wall is further away: hazier; mist rises from the pool.
+      c = Mix(c, haze, 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, float(y)) * nearFall);
       bg.Over(x, y, c, cov);
     }
   }
   // Forest on the plateau above the cliff.
   PaintForest(bg, cliffTop, -4, 20, 10, 22, 0.8f, Hex(0x1b3023), Hex(0x46653f), haze, 0.25f, 0.1f, 313);
   // The fall: an open column from the notch down to the pool; its edges are ragged.
-  const float lipRow = 174, poolRow = 445;
+  const float lipRow = 190, poolRow = 445;
   for (int y = int(lipRow); y < int(poolRow) + 6; ++y) {
     const float t = (y - lipRow) / (poolRow - lipRow);
     const float hw = 26 + 14 * t;
@@ -557,7 +571,8 @@ Scene FallsScene(const World& world) {
     for (int x = 0; x < W; ++x) {
       const float inPool = Clamp01(y + 0.5f - poolFar) * Clamp01(poolShore[size_t(x)] - y + 0.5f);
       // The pool is wide in the middle and closes towards the sides.
-      const float side = SmoothStep(330, 250, std::fabs(x - fallX) + 10 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
+      const float reach = 250 - 120 * std::pow(Clamp01((poolShore[size_t(x)] - y) / 90.0f), 2.0f);
+      const float side = SmoothStep(reach + 20, reach - 20, std::fabs(x - fallX) + 14 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
       const float open = inPool * side;
       if (open <= 0) continue;
       const float depth = (y - poolFar) / (poolShore[size_t(x)] - poolFar);

@@ -231,11 +231,11 @@ Image MakeConifer(int w, int h, uint32_t seed, bool pine) {
     clumps.push_back({trunk.back().first, trunk.back().second - h * 0.03f, 0.11f * w});
     for (int layer = 0; layer < 2; ++layer) {
       for (const Clump& c : clumps) {
-        const int tufts = int(c.r * c.r * 0.5f);
+        const int tufts = int(c.r * c.r * 0.32f);
         for (int t = 0; t < tufts; ++t) {
           const float ang = rng.Range(0, 2 * kPi);
           const float rr = std::sqrt(rng.Uniform()) * c.r;
-          const float x = c.x + std::cos(ang) * rr * 1.3f, y = c.y + std::sin(ang) * rr * 0.55f;
+          const float x = c.x + std::cos(ang) * rr * 1.5f, y = c.y + std::sin(ang) * rr * 0.42f + rr * 0.1f * Noise1(ang * 3, seed);
           const float litAmt = Clamp01(0.5f - (x - c.x) / c.r * 0.35f - (y - c.y) / c.r * 0.6f + rng.Range(-0.25f, 0.25f));
           const Rgb col = layer == 0 ? dark : Mix(midC, lit, litAmt);
           const float len = rng.Range(3, 6) * sc;
