@@ -1,0 +1,185 @@
+// Golden picture of the clock, drawn for real: an installation holding the build's bundled
+// font and an empty scene, run through quiet-highland-render headless at the time of day
+// 12:34:56, compared with tests/golden/overlay_clock.png within a tolerance. The scene is
+// empty so that the picture shows the clock alone and stays valid whatever the scenes show.
+//
+// QH_UPDATE_GOLDEN=1 writes the captured frame over the golden file instead; review the
+// picture before committing it.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+void WriteFile(const fs::path& path, const std::string& text) {
+  WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// An uncompressed 32-bit TGA of one colour (0xAARRGGBB), top row first.
+std::vector<uint8_t> SolidTga(int width, int height, uint32_t argb) {
+  std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
+                              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 32, 0x28};
+  for (int i = 0; i < width * height; ++i) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(argb >> (8 * k)));
+  }
+  return out;
+}
+
+// One scene without objects and with a black background: nothing but the clock reaches
+// the picture.
+void MakeInstallation(const fs::path& root) {
+  const fs::path install = root / "install";
+  const fs::path data = install / "Data";
+  fs::create_directories(data);
+  fs::create_directories(root / "config" / "quiet-highland");
+  WriteFile(install / "links.txt", std::string("link1=https://example.invalid/\n"));
+  const fs::path content = fs::path(QH_CONTENT_DIR) / "Data";
+  for (const char* name : {"_a_font.jpg", "font.tga", "font.dat"}) {
+    std::error_code ignored;
+    if (fs::exists(content / name)) fs::copy_file(content / name, data / name, ignored);
+  }
+  WriteFile(data / "sky.tga", SolidTga(4, 4, 0xFF000000u));
+  WriteFile(data / "_a_back0.jpg", SolidTga(800, 600, 0xFF000000u));
+  WriteFile(data / "gameobjs.txt", std::string("[sky/]\r\nsky=sky.tga\r\n[/]\r\n"));
+  std::vector<uint8_t> level(68, 0);  // header, then an object count of 0
+  WriteFile(data / "level0.lev", level);
+
+  // The clock on, no day cycle, no music, no nature sounds; one scene.
+  const std::string store =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\quorvale\\screensavers\\Quiet Highland]\r\n"
+      "\"dir\"=\"" + install.string() + "\"\r\n"
+      "\"settings\"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00\r\n"
+      "\"settingsex\"=hex:01,00,00,00,00,00,00,00,00,00\r\n";
+  WriteFile(root / "config" / "quiet-highland" / "registry.reg", store);
+}
+
+struct Rgba {
+  std::vector<uint8_t> bytes;
+  int width = 0, height = 0;
+};
+
+bool LoadPng(const fs::path& path, Rgba* out) {
+  SDL_Surface* loaded = IMG_Load(path.c_str());
+  if (loaded == nullptr) return false;
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
+  SDL_FreeSurface(loaded);
+  if (rgba == nullptr) return false;
+  out->width = rgba->w;
+  out->height = rgba->h;
+  out->bytes.resize(static_cast<size_t>(rgba->w) * rgba->h * 4);
+  for (int y = 0; y < rgba->h; ++y) {
+    std::memcpy(&out->bytes[static_cast<size_t>(y) * rgba->w * 4],
+                static_cast<uint8_t*>(rgba->pixels) + y * rgba->pitch, static_cast<size_t>(rgba->w) * 4);
+  }
+  SDL_FreeSurface(rgba);
+  return true;
+}
+
+struct Difference {
+  size_t differing = 0;  // pixels with a channel more than 24 levels apart
+  double mean = 0.0;     // mean absolute difference per colour channel
+};
+
+Difference Compare(const Rgba& a, const Rgba& b) {
+  Difference d;
+  double total = 0.0;
+  for (size_t i = 0; i + 3 < a.bytes.size() && i + 3 < b.bytes.size(); i += 4) {
+    int worst = 0;
+    for (int c = 0; c < 3; ++c) {
+      const int delta = std::abs(int{a.bytes[i + c]} - int{b.bytes[i + c]});
+      total += delta;
+      worst = std::max(worst, delta);
+    }
+    if (worst > 24) ++d.differing;
+  }
+  d.mean = total / (a.bytes.size() / 4 * 3.0);
+  return d;
+}
+
+// The clock's glyphs cover a few hundred pixels: a frame that matches may differ from the
+// golden one in a handful of them, never in the glyphs of a different time.
+constexpr size_t kAllowedDiffering = 40;
+constexpr double kAllowedMean = 0.05;
+
+class OverlayGolden : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/qh-overlay-golden-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    MakeInstallation(root_);
+    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (root_ / "no-system-config").c_str(), 1);
+    setenv("HOME", root_.c_str(), 1);
+    // The plain C time format, whatever the machine's locale: "12:34:56".
+    setenv("LC_ALL", "C", 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+  }
+
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  // Runs the capture tool and loads the one frame it wrote.
+  static void Capture(const std::string& options, const std::string& name, Rgba* out) {
+    const fs::path png = root_ / (name + ".png");
+    const fs::path log = root_ / (name + ".log");
+    const std::string command = std::string("'") + QH_CAPTURE_TOOL + "' " + options + " --png '" + png.string() +
+                                "' > '" + log.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream logFile(log);
+    const std::string logText((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(status, 0) << "quiet-highland-render " << options << " failed:\n" << logText;
+    ASSERT_TRUE(LoadPng(png, out)) << png;
+    ASSERT_EQ(out->width, 800);
+    ASSERT_EQ(out->height, 600);
+  }
+
+  static inline fs::path root_;
+};
+
+TEST_F(OverlayGolden, ClockAtTwelveThirtyFourFiftySix) {
+  Rgba got;
+  ASSERT_NO_FATAL_FAILURE(Capture("--frames 1 --time 12:34:56", "clock", &got));
+  const fs::path golden = fs::path(QH_GOLDEN_DIR) / "overlay_clock.png";
+  if (const char* update = std::getenv("QH_UPDATE_GOLDEN"); update != nullptr && *update == '1') {
+    fs::create_directories(golden.parent_path());
+    fs::copy_file(root_ / "clock.png", golden, fs::copy_options::overwrite_existing);
+    GTEST_SKIP() << "wrote " << golden;
+  }
+  Rgba want;
+  ASSERT_TRUE(LoadPng(golden, &want)) << golden << " (QH_UPDATE_GOLDEN=1 writes it)";
+  ASSERT_EQ(want.width, 800);
+  ASSERT_EQ(want.height, 600);
+  const Difference d = Compare(got, want);
+  EXPECT_LE(d.differing, kAllowedDiffering);
+  EXPECT_LE(d.mean, kAllowedMean);
+
+  // The same comparison tells another time of day apart.
+  Rgba other;
+  ASSERT_NO_FATAL_FAILURE(Capture("--frames 1 --time 12:34:59", "other", &other));
+  const Difference o = Compare(other, want);
+  EXPECT_GT(o.differing, kAllowedDiffering * 2) << "a different time must not pass for the golden one";
+}
+
+}  // namespace
