@@ -8,7 +8,6 @@
 #include "host/application.h"
 #include "host/clock.h"
 #include "host/host_state.h"
-#include "overlay/font.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "render/states.h"
@@ -57,7 +56,7 @@ bool LoadContent() {
   std::srand(CurrentClock().NowMs());
   SeedSceneRandom(CurrentClock().NowMs());
   // In this order, once their subsystems are wired in:
-  LoadFont("font");
+  //   LoadFont("font");
   //   StartAudio();           (its result is ignored: the scene may run silently)
   //   LoadSoundsAndMusic();
   //   if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
