@@ -3,7 +3,6 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
-
 #include <strings.h>
 
 #include <cstdio>
@@ -30,16 +29,17 @@ constexpr uint16_t kWindows1251High[64] = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
 };
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
 // How the locale's time text becomes code points: UTF-8 (nearly every locale today) is
-// decoded here; any other character set goes through iconv to UTF-32.
+// decoded here; any other character set goes through iconv to UTF-32. Written by
+// StartClockLocale only; iconv_open happens there, never per frame.
 struct ClockLocaleState {
   bool started = false;
   bool utf8 = false;
-  iconv_t toUtf32 = reinterpret_cast<iconv_t>(-1);
+  iconv_t toUtf32 = kNoConverter;
 };
 ClockLocaleState clockLocale;
-
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 const char* TimeCodeset() {
 #ifdef __GLIBC__
