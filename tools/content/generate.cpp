@@ -88,7 +88,7 @@ void WritePictures(const std::string& out, const std::string& previewDir) {
   if (!previewDir.empty()) {
     MakeDirs(previewDir);
     for (size_t i = 0; i < world.scenes.size(); ++i) {
-      WriteFile(previewDir + "/scene" + std::to_string(i) + ".jpg", EncodeJpeg(Composite(world, int(i), 20000), 92));
+      WriteFile(previewDir + "/scene" + std::to_string(i) + ".jpg", EncodeJpeg(Composite(world, int(i), 20000), 97));
       Image bgOnly = world.scenes[i].background;
       for (size_t p = 0; p < bgOnly.c.size(); ++p) bgOnly.c[p] = Mix(Hex(0xff00ff), bgOnly.c[p], bgOnly.a[p]);
       WriteFile(previewDir + "/background" + std::to_string(i) + ".jpg", EncodeJpeg(bgOnly, 92));
