@@ -708,10 +708,9 @@ Image Composite(const World& world, int scene, float timeMs) {
     const float w = std::fabs(p.x2 - p.x1), h = std::fabs(p.y2 - p.y1);
     const float cx = (p.x1 + p.x2) / 2, cy = (p.y1 + p.y2) / 2;
     const float shade = float(255 - (int(std::sqrt(p.px * p.px + p.py * p.py)) & 255)) / 255.0f;
-    const float pivotX = cx + (p.mirrored ? 1 : -1) * (-w / 2) * -1;
+    // The pivot is the middle of the left edge, or of the right edge when mirrored.
     DrawSprite(out, world.TextureOf(p.name), cx, cy, w, h, p.angle, p.mirrored ? cx + w / 2 : cx - w / 2, cy,
                p.mirrored ? 1 : 0, 0, p.mirrored ? 0 : 1, 1, Rgb{shade, shade, shade}, 1, Blend::Alpha);
-    (void)pivotX;
   }
   for (Rgb& c : out.c) c = {Clamp01(c.r), Clamp01(c.g), Clamp01(c.b)};
   return out;
