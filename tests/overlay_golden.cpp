@@ -167,6 +167,11 @@ TEST_F(OverlayGolden, ClockAtTwelveThirtyFourFiftySix) {
     fs::copy_file(root_ / "clock.png", golden, fs::copy_options::overwrite_existing);
     GTEST_SKIP() << "wrote " << golden;
   }
+  bool anyLit = false;
+  for (size_t i = 0; i + 3 < got.bytes.size() && !anyLit; i += 4) {
+    anyLit = got.bytes[i] != 0 || got.bytes[i + 1] != 0 || got.bytes[i + 2] != 0;
+  }
+  ASSERT_TRUE(anyLit) << "the frame shows no clock at all: is the font loaded at start-up?";
   Rgba want;
   ASSERT_TRUE(LoadPng(golden, &want)) << golden << " (QH_UPDATE_GOLDEN=1 writes it)";
   ASSERT_EQ(want.width, 800);
