@@ -13,3 +13,9 @@ foreach(case png repeat wav refused)
                    -P ${CMAKE_CURRENT_LIST_DIR}/render_capture/check.cmake)
   set_tests_properties(capture.${case} PROPERTIES LABELS integration TIMEOUT 120)
 endforeach()
+
+# The frame tests run the saver's content loading in the data folder the build generates.
+target_compile_definitions(qh_unit_tests PRIVATE QH_TEST_DATA_DIR="${QH_SHARE_DIR}/Data")
+if(TARGET qh_content)
+  add_dependencies(qh_unit_tests qh_content)
+endif()

@@ -3,6 +3,8 @@
 // order of one frame, the start-up seeds and scene delay, and shutdown.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -14,8 +16,10 @@
 #include "render/device_setup.h"
 #include "render/recording_device.h"
 #include "render/states.h"
+#include "resources/file_table.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
+#include "scene/director.h"
 
 using namespace qh;
 
@@ -149,28 +153,59 @@ TEST_F(FrameObject, ALostDeviceIsResetAtTheEndOfTheFrame) {
   EXPECT_EQ(device_->RenderState(D3DRS_ALPHAREF), 0x80u);
 }
 
-TEST_F(FrameObject, LoadContentSeedsBothGeneratorsFromTheClockAndSetsTheSceneDelay) {
+// Content loading reads the data folder: the one the build generates.
+class ContentLoading : public FrameObject {
+ protected:
+  void SetUp() override {
+    FrameObject::SetUp();
+    ASSERT_NE(getcwd(savedFolder_, sizeof savedFolder_), nullptr);
+    ASSERT_EQ(chdir(QH_TEST_DATA_DIR), 0) << "no generated data folder at " << QH_TEST_DATA_DIR;
+  }
+  void TearDown() override {
+    ReleaseAllTextures();
+    ResetSceneState();
+    ReleaseAllFiles();
+    EXPECT_EQ(chdir(savedFolder_), 0);
+    FrameObject::TearDown();
+  }
+  char savedFolder_[4096] = {};
+};
+
+TEST_F(ContentLoading, SeedsBothGeneratorsFromTheClockAndSetsTheSceneDelay) {
   FixedStepClock clock(0x1234, 16);
   InstallClock(&clock);
   Settings.sceneDelayChoice = 6;
   CurrentApplication = &StartupApplication;
+  SceneRandom = {};
+  std::srand(1);
   EXPECT_TRUE(LoadContent());
-  EXPECT_EQ(SceneRandom.hi, 0x12u);
-  EXPECT_EQ(SceneRandom.lo, 0x34u);
-  const int afterLoad = std::rand();
+
+  // Seeded with 0x1234: hi 0x12, lo 0x34. Every draw since moved hi by 1 and lo by 3, so
+  // lo - 3 hi (mod 256) still tells the seed, however much the loading drew.
+  EXPECT_EQ((SceneRandom.lo - 3 * SceneRandom.hi) & 0xFFu, (0x34u - 3 * 0x12u) & 0xFFu);
+  // The C generator continues the sequence that starts at srand(0x1234).
+  const int next = std::rand();
   std::srand(0x1234);
-  EXPECT_EQ(afterLoad, std::rand());
+  bool inSequence = false;
+  for (int i = 0; i < 10000 && !inSequence; ++i) inSequence = std::rand() == next;
+  EXPECT_TRUE(inSequence);
+
   EXPECT_EQ(SceneDelayMs, 600000000.0f);
   EXPECT_EQ(CurrentApplication, &TheSaverApplication);
 }
 
-TEST_F(FrameObject, ASceneDelayChoiceOutsideTheListLeavesTheDelayAlone) {
+TEST_F(ContentLoading, ASceneDelayChoiceOutsideTheListLeavesTheDelayAlone) {
   FixedStepClock clock(0, 16);
   InstallClock(&clock);
   SceneDelayMs = 0.0f;
   Settings.sceneDelayChoice = 7;
   EXPECT_TRUE(LoadContent());
   EXPECT_EQ(SceneDelayMs, 0.0f);
+}
+
+TEST_F(ContentLoading, TheShortestSceneDelayIsHalfAMinute) {
+  FixedStepClock clock(0, 16);
+  InstallClock(&clock);
   Settings.sceneDelayChoice = 0;
   EXPECT_TRUE(LoadContent());
   EXPECT_EQ(SceneDelayMs, 30000.0f);
