@@ -17,7 +17,16 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL ($case_name): $*" >&2
+  if [ -n "${saver_pid:-}" ]; then
+    if kill -0 "$saver_pid" 2>/dev/null; then
+      echo "  the saver is still running" >&2
+    else
+      wait "$saver_pid"
+      echo "  the saver had ended with exit code $?" >&2
+    fi
+  fi
   if [ -s "$work/saver.log" ]; then sed 's/^/  saver: /' "$work/saver.log" >&2; fi
+  if [ -s "$work/openbox.log" ]; then sed 's/^/  openbox: /' "$work/openbox.log" >&2; fi
   exit 1
 }
 
@@ -40,13 +49,15 @@ start_x() {
   done
   grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -1 "$work/display")"
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  # openbox reads its own configuration from the system's folders, not the test's.
+  XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >"$work/openbox.log" 2>&1 &
   pids+=($!)
   for i in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
   done
-  fail "openbox did not start"
+  # openbox announces itself before it handles requests: wait until it maps a window.
+  "$helper" probe >/dev/null || fail "openbox did not start"
 }
 
 # A user store that points the installation at $1.
@@ -77,7 +88,13 @@ wait_exit() {
 
 # The saver's window, once mapped and holding the keyboard focus.
 wait_saver_focused() {
-  wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^quiet-highland$' 2>/dev/null | head -1)
+  # Polled: a search can fail outright when windows come and go during it.
+  local deadline=$(($(now_ms) + 30000))
+  wid=""
+  while [ -z "$wid" ] && [ "$(now_ms)" -lt "$deadline" ]; do
+    wid=$(xdotool search --onlyvisible --name '^quiet-highland$' 2>/dev/null | head -1)
+    [ -n "$wid" ] || sleep 0.1
+  done
   [ -n "$wid" ] || fail "no saver window appeared"
   local i
   for i in $(seq 100); do
@@ -89,16 +106,16 @@ wait_saver_focused() {
 
 # A window of another program: $host_id, kept until $host_pid is killed.
 make_host_window() {
-  "$helper" create "$1" "$2" >"$work/host.id" &
+  "$helper" create "$1" "$2" >"$work/host.id" 2>"$work/host.log" &
   host_pid=$!
   pids+=($host_pid)
   local i
-  for i in $(seq 100); do
+  for i in $(seq 300); do
     host_id=$(head -1 "$work/host.id" 2>/dev/null)
     [ -n "$host_id" ] && return 0
     sleep 0.1
   done
-  fail "the test window did not appear"
+  fail "the test window did not appear: $(cat "$work/host.log"; kill -0 "$host_pid" 2>/dev/null && echo "(still waiting)")"
 }
 
 expect_ended_cleanly() {
@@ -142,7 +159,7 @@ case "$case_name" in
     start_saver /s
     wait_saver_focused
     xdotool click 1
-    expect_ended_cleanly 2 "a mouse click"
+    expect_ended_cleanly 5 "a mouse click"  # passed on by the window manager first
     ;;
 
   saver_focus_loss_ends_it)
@@ -152,7 +169,7 @@ case "$case_name" in
     wait_saver_focused
     alive || fail "ended before the focus moved"
     xdotool windowactivate "$host_id"
-    expect_ended_cleanly 2 "the focus moved to another window"
+    expect_ended_cleanly 5 "the focus moved to another window"
     ;;
 
   saver_sigterm_ends_it)

@@ -1,10 +1,13 @@
 // A stand-in for a screensaver host in the integration tests, over plain Xlib:
 //   host_test_window create W H     makes and maps a window, prints its id, and keeps it
 //                                   until killed (the X server then destroys it);
+//   host_test_window probe          maps a small window and exits: the window manager
+//                                   now handles requests;
 //   host_test_window pixel ID X Y   prints the red, green and blue of one pixel of a window;
 //   host_test_window bmp PATH W H R G B   writes a one-colour 24-bit BMP picture.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,7 +17,30 @@
 
 namespace {
 
-int Create(int width, int height) {
+// Waits for the window to be mapped. A window manager that is still starting may drop
+// the map request, so it is repeated every half second.
+bool WaitMapped(Display* display, Window window) {
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    XMapWindow(display, window);
+    XFlush(display);
+    const int fd = ConnectionNumber(display);
+    for (int waited = 0; waited < 10; ++waited) {
+      XEvent event;
+      while (XPending(display) > 0) {
+        XNextEvent(display, &event);
+        if (event.type == MapNotify) return true;
+      }
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(fd, &set);
+      timeval timeout{0, 50000};
+      select(fd + 1, &set, nullptr, nullptr, &timeout);
+    }
+  }
+  return false;
+}
+
+int Create(int width, int height, bool keep) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     std::fprintf(stderr, "host_test_window: no display\n");
@@ -25,13 +51,14 @@ int Create(int width, int height) {
                                             WhitePixel(display, screen), WhitePixel(display, screen));
   XStoreName(display, window, "host-test-window");
   XSelectInput(display, window, StructureNotifyMask);
-  XMapWindow(display, window);
-  XEvent event;
-  do {
-    XNextEvent(display, &event);
-  } while (event.type != MapNotify);
+  if (!WaitMapped(display, window)) {
+    std::fprintf(stderr, "host_test_window: the window was never mapped\n");
+    return 1;
+  }
   std::printf("%lu\n", static_cast<unsigned long>(window));
   std::fflush(stdout);
+  if (!keep) return 0;
+  XEvent event;
   while (true) XNextEvent(display, &event);  // until killed
 }
 
@@ -87,7 +114,8 @@ int WriteBmp(const char* path, int width, int height, int r, int g, int b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "create") == 0) return Create(std::atoi(argv[2]), std::atoi(argv[3]));
+  if (argc == 4 && std::strcmp(argv[1], "create") == 0) return Create(std::atoi(argv[2]), std::atoi(argv[3]), true);
+  if (argc == 2 && std::strcmp(argv[1], "probe") == 0) return Create(8, 8, false);
   if (argc == 5 && std::strcmp(argv[1], "pixel") == 0) {
     return Pixel(std::strtoul(argv[2], nullptr, 0), std::atoi(argv[3]), std::atoi(argv[4]));
   }
@@ -95,6 +123,6 @@ int main(int argc, char** argv) {
     return WriteBmp(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
                     std::atoi(argv[7]));
   }
-  std::fprintf(stderr, "usage: host_test_window create W H | pixel ID X Y | bmp PATH W H R G B\n");
+  std::fprintf(stderr, "usage: host_test_window create W H | probe | pixel ID X Y | bmp PATH W H R G B\n");
   return 2;
 }
