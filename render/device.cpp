@@ -13,6 +13,24 @@ HRESULT GraphicsDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t 
   return D3D_OK;
 }
 
+HRESULT GraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t /*usage*/, uint32_t fvf, D3DPOOL /*pool*/,
+                                           std::unique_ptr<VertexBuffer>* out) {
+  if (out == nullptr) return D3DERR_INVALIDCALL;
+  out->reset();
+  if (length == 0) return D3DERR_INVALIDCALL;
+  *out = std::make_unique<VertexBuffer>(length, fvf);
+  return D3D_OK;
+}
+
+HRESULT GraphicsDevice::CreateIndexBuffer(uint32_t length, uint32_t /*usage*/, D3DFORMAT format, D3DPOOL /*pool*/,
+                                          std::unique_ptr<IndexBuffer>* out) {
+  if (out == nullptr) return D3DERR_INVALIDCALL;
+  out->reset();
+  if (length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
+  *out = std::make_unique<IndexBuffer>(length, format);
+  return D3D_OK;
+}
+
 GraphicsAdapter* Direct3D = nullptr;
 GraphicsDevice* Device = nullptr;
 

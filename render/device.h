@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "render/buffers.h"
 #include "render/d3d_types.h"
 #include "render/texture.h"
 #include "scene/math.h"
@@ -54,6 +55,12 @@ class GraphicsDevice {
   // Textures are plain memory (render/texture.h); any device can make them.
   virtual HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                 D3DFORMAT format, D3DPOOL pool, std::unique_ptr<Texture>* out);
+  // Buffers are plain memory too. A length of 0 is refused, as is an index format other
+  // than INDEX16 / INDEX32.
+  virtual HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, D3DPOOL pool,
+                                     std::unique_ptr<VertexBuffer>* out);
+  virtual HRESULT CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                                    std::unique_ptr<IndexBuffer>* out);
   // Called before a texture is destroyed so a device can free what it made for it.
   virtual void ForgetTexture(Texture* /*texture*/) {}
 };
