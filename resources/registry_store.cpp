@@ -267,9 +267,27 @@ std::string FormatValue(const RegValue& value) {
 
 bool ReadTextFile(const std::string& path, std::string* text, int* error) {
   *error = 0;
-  FILE* file = std::fopen(path.c_str(), "rb");
+  // Only a regular file is read: a pipe or device in its place must not hang the program.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    *error = errno;
+    close(fd);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    return false;
+  }
+  FILE* file = fdopen(fd, "rb");
   if (file == nullptr) {
     *error = errno;
+    close(fd);
     return false;
   }
   text->clear();

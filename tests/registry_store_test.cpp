@@ -466,6 +466,21 @@ TEST_F(StoreLayersTest, AnUnreadableUserFileIsLeftAlone) {
   EXPECT_EQ(value, "install");
 }
 
+TEST_F(StoreLayersTest, APipeInPlaceOfTheFileDoesNotHang) {
+  MakeDir(root_ + "/config/quiet-highland");
+  ASSERT_EQ(mkfifo(UserFile().c_str(), 0600), 0);
+  WriteFile(InstallFile(), Store("\"v\"=\"install\"\n"));
+  std::string value;
+  EXPECT_TRUE(ReadRegistryString(kRel, "v", &value));
+  EXPECT_EQ(value, "install");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(WriteUserStoreValue(kRel, Binary("settings", "\x01")));
+  testing::internal::GetCapturedStderr();
+  struct stat info;
+  ASSERT_EQ(lstat(UserFile().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
 TEST_F(StoreLayersTest, AFileLinkedFromElsewhereIsWrittenThrough) {
   const std::string target = root_ + "/dotfiles/registry.reg";
   WriteFile(target, Store("\"dir\"=\"/mine\"\n"));
