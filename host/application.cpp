@@ -5,6 +5,7 @@
 #include "render/d3d_types.h"
 #include "render/device_setup.h"
 #include "render/states.h"
+#include "scene/director.h"
 
 namespace qh {
 
@@ -41,7 +42,7 @@ void SaverApplication::Render() {
   SetDeviceRenderState(D3DRS_ALPHAREF, 1);
 
   // In this order, once their subsystems are wired in:
-  //   SceneDirector();        the whole picture
+  SceneDirector();  // the whole picture
   DrawClock();  // the clock overlay, over the finished picture
   //   UpdateAmbientSounds();  this frame's nature-sound requests, before...
   //   UpdateAudio();          ...the audio update that starts them in the same frame

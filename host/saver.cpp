@@ -10,9 +10,11 @@
 #include "host/host_state.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
+#include "overlay/font.h"
 #include "render/states.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
+#include "scene/level.h"
 #include "scene/math.h"
 
 namespace qh {
@@ -55,15 +57,15 @@ bool StartSaverMode(SDL_Window* window) {
 bool LoadContent() {
   std::srand(CurrentClock().NowMs());
   SeedSceneRandom(CurrentClock().NowMs());
-  // In this order, once their subsystems are wired in:
-  //   LoadFont("font");
+  LoadFont("font");
+  // The sound engine joins here, in this order, once it exists:
   //   StartAudio();           (its result is ignored: the scene may run silently)
   //   LoadSoundsAndMusic();
   //   if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
-  //   sceneCursor = Settings.startScene;
+  sceneCursor = Settings.startScene;
   SetSceneDelay(Settings.sceneDelayChoice);
-  //   PreloadScenes();
-  //   ShowFirstScene();
+  PreloadScenes();
+  ShowFirstScene();
   CurrentApplication = &TheSaverApplication;
   return true;
 }

@@ -646,10 +646,7 @@ std::vector<Decoded> CaptureScene(int scene, const fs::path& work) {
   return frames;
 }
 
-// Disabled until the saver's frame draws the scene: SaverApplication::Render still has the
-// SceneDirector() call commented out, so every captured frame is empty. Enable it together
-// with that line.
-TEST_F(ContentTest, DISABLED_EachSceneIsDrawnAndAlive) {
+TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
   const fs::path work = fs::temp_directory_path() / ("qh-content-render-" + std::to_string(::getpid()));
   fs::remove_all(work);
   for (int i = 0; i < sceneCount; ++i) {
