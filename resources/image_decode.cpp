@@ -2,8 +2,12 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <jpeglib.h>
+#include <jerror.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 namespace qh {
@@ -43,6 +47,97 @@ bool TgaDataComplete(const uint8_t* bytes, size_t size) {
   }
 }
 
+// JPEG through libjpeg directly, so that a cut-off stream is refused: libjpeg fills the
+// missing rows with grey and only warns, and a picture with a missing part is no picture.
+// A stream that lacks only its end marker still decodes (every row arrived).
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf escape;
+  bool dataMissing = false;
+};
+
+void JpegFail(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->escape, 1); }
+
+void JpegMessage(j_common_ptr info, int level) {
+  auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+  // Level -1 is a warning; "premature end of data segment" means rows were made up.
+  if (level == -1 && errors->manager.msg_code == JWRN_HIT_MARKER) errors->dataMissing = true;
+}
+
+bool IsJpeg(const uint8_t* bytes, size_t size) { return size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF; }
+
+// The row buffer belongs to the caller: nothing with a destructor lives in the frame that
+// longjmp returns to.
+bool DecodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture* out, std::vector<uint8_t>& row) {
+  jpeg_decompress_struct info;
+  JpegErrors errors;
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = JpegFail;
+  errors.manager.emit_message = JpegMessage;
+  if (setjmp(errors.escape) != 0) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxPictureSide ||
+      info.image_height > kMaxPictureSide) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  const int32_t width = static_cast<int32_t>(info.output_width);
+  const int32_t height = static_cast<int32_t>(info.output_height);
+  out->pixels.assign(static_cast<size_t>(width) * height, 0xFF000000u);
+  row.resize(static_cast<size_t>(width) * info.output_components);
+  while (info.output_scanline < info.output_height && !errors.dataMissing) {
+    JSAMPROW rows[1] = {row.data()};
+    const int32_t y = static_cast<int32_t>(info.output_scanline);
+    if (jpeg_read_scanlines(&info, rows, 1) != 1) break;
+    uint32_t* dest = &out->pixels[static_cast<size_t>(y) * width];
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* p = &row[static_cast<size_t>(x) * info.output_components];
+      const uint32_t r = p[0], g = info.output_components >= 3 ? p[1] : p[0], b = info.output_components >= 3 ? p[2] : p[0];
+      dest[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+  }
+  const bool complete = !errors.dataMissing && info.output_scanline == info.output_height;
+  if (complete) jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  if (!complete) return false;
+  out->width = width;
+  out->height = height;
+  out->hasAlpha = false;
+  return true;
+}
+
+// The sides a PNG, BMP or TGA header promises, read before anything is decoded so a
+// header claiming a huge picture is refused without trying to allocate it.
+bool HeaderSidesAcceptable(const uint8_t* bytes, size_t size) {
+  auto sideOk = [](int64_t side) { return side > 0 && side <= kMaxPictureSide; };
+  auto le16 = [&](size_t at) { return int64_t{bytes[at]} | int64_t{bytes[at + 1]} << 8; };
+  auto le32 = [&](size_t at) { return static_cast<int32_t>(uint32_t(le16(at)) | uint32_t(le16(at + 2)) << 16); };
+  auto be32 = [&](size_t at) {
+    return int64_t{bytes[at]} << 24 | int64_t{bytes[at + 1]} << 16 | int64_t{bytes[at + 2]} << 8 | bytes[at + 3];
+  };
+  if (size >= 24 && std::memcmp(bytes, "\x89PNG", 4) == 0) return sideOk(be32(16)) && sideOk(be32(20));
+  if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
+    const int64_t height = le32(22);
+    return sideOk(le32(18)) && sideOk(height < 0 ? -height : height);
+  }
+  if (size >= 18 && !IsJpeg(bytes, size)) {
+    // Anything else may be a TGA, which has no signature: when its header sides are out of
+    // range, SDL_image must not be asked to try.
+    const uint8_t type = bytes[2];
+    if (type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) {
+      return sideOk(le16(12)) && sideOk(le16(14));
+    }
+  }
+  return true;
+}
+
 SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
   if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
   SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
@@ -59,6 +154,12 @@ SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
 }  // namespace
 
 bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out) {
+  if (bytes == nullptr || size == 0) return false;
+  if (IsJpeg(bytes, size)) {
+    std::vector<uint8_t> row;
+    return DecodeJpeg(bytes, size, out, row);
+  }
+  if (!HeaderSidesAcceptable(bytes, size)) return false;
   SDL_Surface* surface = LoadSurface(bytes, size);
   if (surface == nullptr) return false;
   bool ok = surface->w > 0 && surface->h > 0 && surface->w <= kMaxPictureSide && surface->h <= kMaxPictureSide;

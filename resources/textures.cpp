@@ -145,12 +145,14 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
   uint8_t* bytes = LoadFile(name, &size, false);
   if (bytes == nullptr) return nullptr;
   const size_t jpegSize = AlphaPlaneSplit(bytes, static_cast<size_t>(size));
+  const bool alreadyRegistered = FindTexture(name) != nullptr;
   TextureRecord* record = CreateBlankTexture(name, TextureSide(width), TextureSide(height), D3DFMT_A8R8G8B8);
   if (record != nullptr && record->texture != nullptr) {
     Texture* texture = record->texture.get();
     if (Failed(LoadSurfaceFromFileInMemory(texture, 0, width, height, bytes, jpegSize))) {
-      // A corrupt picture is no picture: the scene draws its place without a texture.
-      ReleaseTexture(record);
+      // A corrupt picture is no picture: the scene draws its place without a texture. A
+      // record that others already held stays theirs.
+      if (!alreadyRegistered) ReleaseTexture(record);
       record = nullptr;
     } else {
       const uint8_t* plane = bytes + jpegSize;

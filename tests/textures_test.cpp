@@ -248,6 +248,14 @@ TEST_F(Textures, ABackgroundAlreadyRegisteredIsReusedWhateverItsSize) {
   EXPECT_EQ(Texel(record, 3, 3).a, Plane(800 * 600)[3 * 800 + 3]);
 }
 
+TEST_F(Textures, ABrokenBackgroundLeavesASharedRecordAlone) {
+  TextureRecord* held = CreateBlankTexture("_a_back5.jpg", 16, 16, D3DFMT_A8R8G8B8);
+  Provide("_a_back5.jpg", Bytes{'j', 'u', 'n', 'k'});
+  EXPECT_EQ(LoadPicture("_a_back5.jpg", 8, 8), nullptr);
+  EXPECT_EQ(FindTexture("_a_back5.jpg"), held);
+  EXPECT_EQ(TextureManager.count, 1);
+}
+
 TEST_F(Textures, TextureSidesAreThePowerOfTwoStrictlyAbove) {
   EXPECT_EQ(TextureSide(0), 2);
   EXPECT_EQ(TextureSide(1), 2);
@@ -368,11 +376,27 @@ TEST_F(Textures, BrokenPicturesAreRefused) {
   noWidth[12] = 0;
   Bytes headerOnly(jpeg.begin(), jpeg.begin() + 20);
   Bytes cutPng(png.begin(), png.begin() + static_cast<long>(png.size() / 2));
+  // A detailed picture cut in the middle of its image data: the decoder would invent the rest.
+  Bytes detailed = Encode(64, 64, [](int x, int y) { return 0xFF000000u | uint32_t((x * 37 + y * 91) % 251) << 8; }, true);
+  Bytes cutJpeg(detailed.begin(), detailed.begin() + static_cast<long>(detailed.size() * 6 / 10));
+  // Headers that promise pictures far larger than any texture: refused before decoding.
+  Bytes hugeJpeg = jpeg;
+  for (size_t i = 0; i + 8 < hugeJpeg.size(); ++i) {
+    if (hugeJpeg[i] == 0xFF && hugeJpeg[i + 1] == 0xC0) {
+      hugeJpeg[i + 5] = hugeJpeg[i + 6] = hugeJpeg[i + 7] = hugeJpeg[i + 8] = 0xFF;
+      break;
+    }
+  }
+  Bytes hugePng = png;
+  hugePng[16] = hugePng[20] = 0x7F;
   const std::vector<std::pair<const char*, Bytes>> broken = {
       {"empty.jpg", {}},
       {"junk.jpg", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}},
       {"header.jpg", headerOnly},
       {"cut.png", cutPng},
+      {"cut.jpg", cutJpeg},
+      {"huge.jpg", hugeJpeg},
+      {"huge.png", hugePng},
       {"wide.tga", wide},
       {"tall.tga", tall},
       {"cut.tga", cutTga},
@@ -389,6 +413,8 @@ TEST_F(Textures, BrokenPicturesAreRefused) {
     EXPECT_EQ(TextureManager.count, 0);
   }
   // The intact versions load.
+  Provide("detailed.jpg", detailed);
+  EXPECT_EQ(GetTexture("detailed.jpg")->width, 64);
   Provide("whole.tga", Tga(8, 8, 0xFFFFFFFF));
   Provide("whole.png", png);
   EXPECT_EQ(GetTexture("whole.tga")->width, 8);
