@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -510,7 +511,10 @@ bool SetRegValue(RegDocument* doc, std::string_view keyPath, const RegValue& val
   }
   std::vector<RegItem>& items = doc->items;
   std::erase_if(items, [](const RegItem& item) { return item.kind == RegItem::Damaged; });
-  if (items.empty() || items.front().kind != RegItem::Header) {
+  // Blank lines may stand before the header; a second header would damage the file.
+  const auto firstLine = std::find_if(items.begin(), items.end(),
+                                      [](const RegItem& item) { return item.kind != RegItem::Blank; });
+  if (firstLine == items.end() || firstLine->kind != RegItem::Header) {
     RegItem header;
     header.kind = RegItem::Header;
     header.text = std::string(kHeader4);

@@ -254,6 +254,19 @@ TEST(RegWriteTest, DamagedLinesAreDroppedAndAHeaderAdded) {
   EXPECT_EQ(FormatRegDocument(doc), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\k]\n\"a\"=\"1\"\n\"b\"=\"2\"\n");
 }
 
+TEST(RegWriteTest, BlankLinesBeforeTheHeaderGetNoSecondHeader) {
+  // A clean file whose header follows blank lines must still read clean after a rewrite.
+  RegDocument doc = ParseRegText("\n\nREGEDIT4\n\n[HKEY_LOCAL_MACHINE\\k]\n\"a\"=\"1\"\n");
+  ASSERT_TRUE(doc.clean);
+  ASSERT_TRUE(SetRegValue(&doc, "HKEY_LOCAL_MACHINE\\k", Text("b", "2")));
+  const std::string text = FormatRegDocument(doc);
+  EXPECT_EQ(text.find("REGEDIT4"), text.rfind("REGEDIT4")) << text;
+  const RegDocument again = ParseRegText(text);
+  EXPECT_TRUE(again.clean) << text;
+  ASSERT_NE(FindRegValue(again, "HKEY_LOCAL_MACHINE\\k", "b"), nullptr);
+  EXPECT_EQ(FindRegValue(again, "HKEY_LOCAL_MACHINE\\k", "a")->data, "1");
+}
+
 TEST(RegWriteTest, ValuesTheFormatCannotHoldAreRefused) {
   RegDocument doc;
   EXPECT_FALSE(SetRegValue(&doc, kKey, Text("a", "two\nlines")));
