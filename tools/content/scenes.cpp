@@ -523,30 +523,106 @@ Scene FallsScene(const World& world) {
     r += 10 * std::exp(-std::pow((x - fallX) / 30.0f, 2.0f));  // the notch
     cliffTop[size_t(x)] = r;
   }
-  const Rgb rockLit = Hex(0xaea493), rockShade = Hex(0x4a4f5a);
+  // The rock: bedded strata, each layer a vertical face split by joints into blocks, with a
+  // ledge on its top where moss and shrubs hold. Light comes from the upper left, so the
+  // right wall (facing it) is warm and lit, the left wall cool and in shade; both darken
+  // down into the gorge and towards the pool, and the back wall is hazier.
+  struct Stratum {
+    int layer;
+    float pf, thick, ledge;  // pixels below the layer's top, its thickness, the ledge's depth
+  };
+  auto stratumAt = [&](float x, float y) {
+    const float T = 24;
+    const float L = y + 0.06f * (x - fallX) + 14 * Fbm(x * 0.004f, y * 0.006f, 341, 3);
+    // Layers of uneven thickness that pinch and swell along the wall.
+    const float u = L / T + 0.6f * Fbm1(L * 0.03f, 340, 3) + 0.3f * Fbm(x * 0.011f, L * 0.02f, 342, 2);
+    Stratum s;
+    s.layer = int(std::floor(u));
+    s.pf = (u - float(s.layer)) * T;
+    s.thick = T;
+    const uint32_t h = Hash(s.layer, 0, 343);
+    const float width = 0.08f + 0.3f * float(h & 255) / 255.0f;
+    s.ledge = T * width * Clamp01(0.35f + 1.3f * Fbm(x * 0.014f, s.layer * 0.71f, 344, 2));
+    return s;
+  };
   for (int x = 0; x < W; ++x) {
     const float side = SmoothStep(50, 330, std::fabs(x - fallX));
     const bool rightSide = x > fallX;
+    const float nearFall = std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
     for (int y = std::max(0, int(cliffTop[size_t(x)]) - 1); y < H; ++y) {
       const float d = y + 0.5f - cliffTop[size_t(x)];
       const float cov = Clamp01(d + 0.5f);
       if (cov <= 0) continue;
-      // Strata: gently tilted bands; cracks: vertical ridged noise; light from the left.
-      const float strata = Fbm(x * 0.006f, y * 0.07f + x * 0.006f, 305, 4);
+      const Stratum st = stratumAt(float(x), float(y));
+      const uint32_t lh = Hash(st.layer, 0, 343);
+      // Joints: vertical cracks splitting the layer into blocks of its own width.
+      const float cw = 22 + 50 * float((lh >> 16) & 255) / 255.0f;
+      const float jx = x + 3.5f * Fbm(x * 0.05f, y * 0.09f, 345, 2) + st.layer * 37.3f;
+      const float cell = std::floor(jx / cw);
+      const float bu = jx / cw - cell;
+      const uint32_t bh = Hash(int(cell), st.layer, 346);
+      const float jointDist = std::min(bu, 1 - bu) * cw;
+      const float crack = (1 - SmoothStep(0.3f, 1.6f, jointDist)) * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
+      // Broad buttresses and gullies, then the blocks rounded towards the light.
       const float wx = x + 12 * Fbm(x * 0.02f, y * 0.02f, 306, 3);
-      const float g0 = Ridged((wx - 1.5f) * 0.025f, y * 0.008f, 307, 5), g1 = Ridged((wx + 1.5f) * 0.025f, y * 0.008f, 307, 5);
-      const float ledge = Fbm(x * 0.012f, y * 0.1f, 309, 3);
-      float light = 0.5f + (g0 - g1) * 4 + strata * 0.3f + ledge * 0.15f + (rightSide ? -0.22f : 0.12f) * side;
+      const float g0 = Ridged((wx - 1.5f) * 0.02f, y * 0.006f, 307, 4), g1 = Ridged((wx + 1.5f) * 0.02f, y * 0.006f, 307, 4);
+      float light = 0.5f + (g0 - g1) * 2.2f + 0.35f * Fbm(x * 0.009f, y * 0.003f, 347, 3);
+      light += (float((bh >> 8) & 255) / 255.0f - 0.5f) * 0.16f + (0.5f - bu) * 0.12f * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
+      light -= 0.18f * st.pf / st.thick;  // each face darkens towards the ledge below
+      light += 0.08f * Fbm(x * 0.08f, y * 0.08f, 348, 3);
+      light += (rightSide ? 0.14f : -0.12f) * side;
+      light += 0.14f * (1 - SmoothStep(0, 40, d));  // the rim catches the sun
+      // Ledge top (seen from above, lit), a bright lip, shadow under it, a crevice at the foot.
+      const float onLedge = 1 - SmoothStep(st.ledge - 0.8f, st.ledge + 0.8f, st.pf);
+      const float lip = SmoothStep(st.ledge - 1.2f, st.ledge, st.pf) * (1 - SmoothStep(st.ledge, st.ledge + 1.5f, st.pf));
+      const float under = SmoothStep(st.ledge + 0.5f, st.ledge + 1.5f, st.pf) * (1 - SmoothStep(st.ledge + 1.5f, st.ledge + 8, st.pf));
+      const float crevice = SmoothStep(st.thick - 3.5f, st.thick - 0.3f, st.pf);
+      light = Lerp(light, 0.8f + 0.1f * light, onLedge * 0.7f) + 0.25f * lip * (st.ledge > 1.5f ? 1.0f : 0.3f);
       light = Clamp01(light);
-      Rgb c = Mix(rockShade, rockLit, light);
-      // Moss and grass on the ledges, more of it near the spray.
+      const float warmth = Clamp01(0.5f + 0.5f * (float((lh >> 8) & 255) / 255.0f - 0.5f) +
+                                   0.5f * Fbm(x * 0.006f, y * 0.006f, 349, 3) + (rightSide ? 0.15f : -0.15f));
+      const Rgb lit = Mix(Hex(0xa7a9ae), Hex(0xc6ad86), warmth), shade = Mix(Hex(0x363d4b), Hex(0x5a4a3c), warmth);
+      Rgb c = Mix(shade, lit, light);
+      c = c * (1 - 0.55f * crack * (1 - onLedge)) * (1 - 0.5f * under * std::min(1.0f, st.ledge / 2)) * (1 - 0.55f * crevice);
+      // Moss and grass on the ledges, a little on the faces; more of it near the spray.
       const float mossN = Fbm(x * 0.03f, y * 0.06f, 311, 4) * 0.5f + 0.5f;
-      const float nearFall = std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
-      c = Mix(c, Mix(Hex(0x3f5a30), Hex(0x7f9450), light), SmoothStep(0.58f, 0.75f, mossN + 0.12f * nearFall + 0.1f * ledge));
+      const float moss = onLedge * SmoothStep(0.35f, 0.55f, mossN + 0.2f * nearFall) +
+                         (1 - onLedge) * 0.6f * SmoothStep(0.68f, 0.8f, mossN + 0.12f * nearFall);
+      c = Mix(c, Mix(Hex(0x34482a), Hex(0x7f9149), light), Clamp01(moss));
+      // Dark seeps of water running down the faces, most of them beside the fall.
+      const float seep = SmoothStep(0.55f, 0.8f, Fbm(x * 0.07f, y * 0.004f, 350, 3) * 0.5f + 0.5f + 0.15f * nearFall);
+      c = c * (1 - 0.3f * seep * (1 - onLedge));
+      // Deeper into the gorge and down towards the pool there is less light.
+      const float gorge = SmoothStep(cliffTop[size_t(x)] + 30, 445, float(y));
+      c = c * (1 - 0.3f * gorge * (0.6f + 0.4f * (1 - side))) * (1 - 0.3f * SmoothStep(360, 450, float(y)));
       c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 60.0f, 2.0f)));  // wet rock beside the fall
       // The back wall is further away: hazier; mist rises from the pool.
       c = Mix(c, haze, 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, float(y)) * nearFall);
       bg.Over(x, y, c, cov);
+    }
+  }
+  // Shrubs and small bushes on the wider ledges.
+  {
+    Rng rng(351);
+    for (int i = 0; i < 6000; ++i) {
+      const float x = rng.Range(0, W), y = rng.Range(0, 440);
+      const int xi = std::clamp(int(x), 0, W - 1);
+      if (y < cliffTop[size_t(xi)] + 8 || std::fabs(x - fallX) < 48) continue;
+      const Stratum st = stratumAt(x, y);
+      if (st.ledge < 3 || st.pf > st.ledge * 0.7f) continue;
+      if (Fbm(x * 0.03f, y * 0.06f, 311, 4) * 0.5f + 0.5f < 0.5f) continue;
+      const float side = SmoothStep(50, 330, std::fabs(x - fallX));
+      const float hz = 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, y) * std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
+      const float dim = 1 - 0.35f * SmoothStep(cliffTop[size_t(xi)] + 30, 445, y);
+      const float r = rng.Range(2.2f, 6) * (0.6f + 0.6f * side);
+      const int blobs = 3 + rng.Below(4);
+      for (int b = 0; b < blobs; ++b) {
+        const float bx = x + rng.Range(-1.6f, 1.6f) * r, by = y - rng.Range(0, 1.2f) * r;
+        const float br = r * rng.Range(0.5f, 0.9f);
+        FillEllipse(bg, bx, by, br * 1.15f, br, 0, Mix(Hex(0x1f3320) * dim, haze, hz), 1, 0.8f);
+        FillEllipse(bg, bx - br * 0.3f, by - br * 0.35f, br * 0.6f, br * 0.5f, 0, Mix(Hex(0x5f7a3c) * dim, haze, hz), 0.8f, 0.8f);
+      }
+      Shadow(bg, x, y + r * 0.4f, r * 1.6f, r * 0.5f, 0.25f);
     }
   }
   // Forest on the plateau above the cliff.
@@ -564,21 +640,51 @@ Scene FallsScene(const World& world) {
       if (open > 0 && open < 1) bg.At(x, y) = Mix(bg.At(x, y), Hex(0xdfe7ea), 0.5f);
     }
   }
-  // The pool at the foot, then its near rocky shore.
+  // The pool at the foot, then its near rocky shore. Its far rim follows the cliff's foot:
+  // a ragged line of fallen blocks, not a straight edge.
   const float poolFar = poolRow - 4;
+  std::vector<float> rim(W);
+  for (int x = 0; x < W; ++x) {
+    const float wave = 24 * Fbm1(x * 0.014f, 352, 3) + 6 * Fbm1(x * 0.06f, 353, 2);
+    const float nearFall = std::exp(-std::pow((x - fallX) / 70.0f, 2.0f));
+    rim[size_t(x)] = poolFar + Lerp(std::max(wave, 0.0f) + 6 * SmoothStep(60, 240, std::fabs(x - fallX)), 0, nearFall);
+  }
   auto poolShore = GroundLine(520, 535, 8, 0.01f, 317);
-  for (int y = int(poolFar); y < H; ++y) {
-    for (int x = 0; x < W; ++x) {
-      const float inPool = Clamp01(y + 0.5f - poolFar) * Clamp01(poolShore[size_t(x)] - y + 0.5f);
-      // The pool is wide in the middle and closes towards the sides.
-      const float reach = 250 - 120 * std::pow(Clamp01((poolShore[size_t(x)] - y) / 90.0f), 2.0f);
-      const float side = SmoothStep(reach + 20, reach - 20, std::fabs(x - fallX) + 14 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
-      const float open = inPool * side;
-      if (open <= 0) continue;
-      const float depth = (y - poolFar) / (poolShore[size_t(x)] - poolFar);
-      const float reflA = 0.35f * (1 - depth) + 0.15f * SmoothStep(0.7f, 1.0f, 1 - side);
-      bg.At(x, y) = Mix(bg.At(x, y), bg.At(x, std::clamp(int(2 * poolFar - y), 0, H - 1)) * 0.8f, open);
-      bg.A(x, y) = Lerp(bg.A(x, y), reflA, open);
+  {
+    const Image src = bg;
+    for (int y = int(poolFar) - 12; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        const float far = rim[size_t(x)];
+        const float inPool = Clamp01(y + 0.5f - far) * Clamp01(poolShore[size_t(x)] - y + 0.5f);
+        if (inPool <= 0) continue;
+        // The pool is wide in the middle and closes towards the sides.
+        const float reach = 250 - 120 * std::pow(Clamp01((poolShore[size_t(x)] - y) / 90.0f), 2.0f);
+        const float side = SmoothStep(reach + 20, reach - 20, std::fabs(x - fallX) + 14 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
+        const float open = inPool * side;
+        if (open <= 0) continue;
+        const float depth = (y - far) / (poolShore[size_t(x)] - far);
+        const float reflA = 0.35f * (1 - depth) + 0.15f * SmoothStep(0.7f, 1.0f, 1 - side);
+        const int sy = std::clamp(int(2 * far - y), 0, H - 1);
+        bg.At(x, y) = Mix(bg.At(x, y), src.At(x, sy) * 0.7f, open);
+        bg.A(x, y) = Lerp(bg.A(x, y), reflA, open);
+      }
+    }
+  }
+  // Fallen blocks along the far rim, dark and wet, lit on their tops.
+  {
+    Rng rng(354);
+    for (int i = 0; i < 220; ++i) {
+      const float x = rng.Range(0, W);
+      const float dx = std::fabs(x - fallX);
+      if (dx < 60) continue;
+      const float y = rim[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(-1.5f, 1.5f);
+      const float r = rng.Range(2.5f, 8) * (0.6f + 0.7f * SmoothStep(60, 300, dx));
+      const float l = rng.Range(0.2f, 0.6f);
+      const float hz = 0.2f * (1 - SmoothStep(50, 330, dx));
+      FillEllipse(bg, x, y - r * 0.3f, r * 1.5f, r * 0.8f, rng.Range(-0.3f, 0.3f),
+                  Mix(Mix(Hex(0x2c2e30), Hex(0x8d8472), l), haze, hz), 1, 0.9f);
+      FillEllipse(bg, x - r * 0.3f, y - r * 0.75f, r * 0.8f, r * 0.3f, 0, Mix(Hex(0xb4ab94), haze, hz), 0.35f * l, 1);
+      FillEllipse(bg, x, y + r * 0.45f, r * 1.6f, r * 0.35f, 0, Hex(0x1c2224), 0.35f, 1.5f);  // its dark reflection
     }
   }
   // Foam ring where the fall hits the pool: partly open so the water moves under it.
