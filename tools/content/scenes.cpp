@@ -179,7 +179,7 @@ void PaintMeadow(Image& bg, const std::vector<float>& top, const Meadow& m, floa
 
 // Grass blades, flowers: the textured front of a meadow, growing with nearness.
 void PaintGrass(Image& bg, const std::vector<float>& top, float fromRow, Rgb dark, Rgb lit, uint32_t seed,
-                float amount = 1) {
+                float amount = 1, float patchy = 0) {
   Rng rng(seed);
   for (int y = int(fromRow); y < H + 20; y += 2) {
     const float near = Clamp01((y - fromRow) / float(H - fromRow));
@@ -190,9 +190,19 @@ void PaintGrass(Image& bg, const std::vector<float>& top, float fromRow, Rgb dar
       const int xi = std::clamp(int(x), 0, W - 1);
       if (y < top[size_t(xi)] + 4) continue;
       const float lean = rng.Range(-0.5f, 0.6f);
-      const float l = len * rng.Range(0.6f, 1.3f);
+      float l = len * rng.Range(0.6f, 1.3f);
       const float t = rng.Uniform();
-      const Rgb c = Mix(dark, lit, Clamp01(t * 0.9f + lean * 0.3f));
+      Rgb c = Mix(dark, lit, Clamp01(t * 0.9f + lean * 0.3f));
+      if (patchy > 0) {
+        // Patches: dry straw-coloured turf, lush dark clumps, short grazed grass and tall tufts.
+        const float persp = 0.3f + float(y) / H;
+        const float dryN = Fbm(x * 0.005f / persp, y * 0.012f / persp, seed + 7, 3);
+        const float lushN = Fbm(x * 0.008f / persp, y * 0.02f / persp, seed + 8, 3);
+        const float tallN = Fbm(x * 0.01f / persp, y * 0.025f / persp, seed + 9, 3);
+        c = Mix(c, Hex(0xcdb97a) * (0.7f + 0.35f * t), SmoothStep(-0.05f, 0.25f, dryN) * patchy * 0.85f);
+        c = Mix(c, Mix(Hex(0x1d361b), Hex(0x5a8a3a), t), SmoothStep(0.0f, 0.25f, lushN) * patchy * 0.8f);
+        l *= 1 + patchy * (0.9f * SmoothStep(0.0f, 0.4f, tallN) - 0.45f * SmoothStep(0.0f, -0.35f, tallN));
+      }
       TaperStroke(bg, x, float(y), x + lean * l * 0.5f, y - l, 1.0f + 1.6f * near, 0.3f, c, 0.85f);
     }
   }
@@ -437,22 +447,47 @@ Scene BrookScene(const World& world) {
   }
   Meadow knollM{Hex(0x9cb556), Hex(0x4c6c35), Hex(0xc0ae6c), haze, 0.05f, 221};
   PaintMeadow(bg, knoll, knollM, 20);
+  // Break the valley floor into patches: dry turf, lush hollows, dark rushes, in perspective.
+  for (int y = 340; y < H; ++y) {
+    const float persp = 0.3f + float(y) / H;
+    const float fade = SmoothStep(340, 420, float(y));
+    for (int x = 0; x < W; ++x) {
+      if (bg.A(x, y) < 0.99f) continue;
+      const float dryN = Fbm(x * 0.005f / persp, y * 0.012f / persp, 229 + 7, 3);
+      const float lushN = Fbm(x * 0.008f / persp, y * 0.02f / persp, 229 + 8, 3);
+      const float rushN = Fbm(x * 0.02f / persp, y * 0.05f / persp, 237, 3);
+      Rgb& c = bg.At(x, y);
+      c = Mix(c, Hex(0xbfb173) * (0.85f + 0.3f * Luma(c)), SmoothStep(0.05f, 0.35f, dryN) * 0.55f * fade);
+      c = Mix(c, c * Rgb{0.55f, 0.7f, 0.55f}, SmoothStep(0.1f, 0.35f, lushN) * 0.6f * fade);
+      c = Mix(c, Hex(0x2d4425), SmoothStep(0.3f, 0.5f, rushN) * 0.5f * fade);
+    }
+  }
   // The brook: from a thin thread in the distance, winding and widening towards us.
+  // The course is a gentle meander on the valley floor seen in perspective: bends crowd
+  // together and shrink into the distance, the nearest one swings widest.
   auto centre = [](float row) {
-    const float t = (row - 336) / (H - 336);
-    return 410 + 60 * std::sin(t * 5.2f + 0.4f) * t + 30 * t - 40 * t * t;
+    const float d = std::max(0.0f, row - 336);
+    const float z = 3000 / (d + 20);
+    return 405 + d * (0.5f * std::sin(z * 0.1f + 2.1f) - 0.1f);
   };
   auto halfWidth = [](float row) {
-    const float t = (row - 336) / (H - 336);
-    return 2 + 150 * t * t + 20 * t;
+    const float d = std::max(0.0f, row - 336);
+    return 1.5f + 0.3f * d + 0.0004f * d * d;
   };
   for (int y = 335; y < H; ++y) {
     const float c = centre(y), hw = halfWidth(y);
-    for (int x = std::max(0, int(c - hw - 30)); x < std::min(W, int(c + hw + 30)); ++x) {
+    const float d = y - 336.0f;
+    for (int x = std::max(0, int(c - hw - 40)); x < std::min(W, int(c + hw + 40)); ++x) {
       const float edge = hw - std::fabs(x + 0.5f - c) + 2.5f * Fbm(x * 0.08f, y * 0.08f, 223, 3) * (1 + hw * 0.05f);
-      // Wet, darker banks, then the open water.
-      const float bank = Clamp01(edge + 6) - Clamp01(edge);
-      if (bank > 0) bg.Over(x, y, Mix(Hex(0x3d4a33), Hex(0x6b6a52), 0.4f), bank * 0.8f);
+      // Banks of wet earth and gravel, wider where the water has cut into the meadow.
+      const float bankW = (1.5f + 0.1f * d) * (0.5f + Fbm(x * 0.03f, y * 0.05f, 231, 2) + 0.5f);
+      const float bank = Clamp01(edge + bankW) - Clamp01(edge);
+      if (bank > 0) {
+        const float g = Fbm(x * 0.15f, y * 0.3f, 233, 2) * 0.5f + 0.5f;
+        const float wet = SmoothStep(bankW, 0, edge + bankW);  // darker near the water
+        const Rgb earth = Mix(Mix(Hex(0x5c4f3a), Hex(0x9a8d70), g), Hex(0x2f3326), wet * 0.7f);
+        bg.Over(x, y, earth, bank * 0.9f);
+      }
       const float open = Clamp01(edge + 0.5f);
       if (open > 0) {
         // A faint reflection of the banks keeps some colour in the water near its edges.
@@ -465,26 +500,67 @@ Scene BrookScene(const World& world) {
   // Pebbles and stones along the brook.
   {
     Rng rng(225);
-    for (int i = 0; i < 340; ++i) {
-      const float y = rng.Range(345, H);
+    for (int i = 0; i < 900; ++i) {
+      // More stones near the viewer, where each row covers less ground.
+      const float y = 338 + (H - 338) * std::sqrt(rng.Uniform());
       const float side = rng.Uniform() < 0.5f ? -1.0f : 1.0f;
-      const float hw = halfWidth(y);
-      const float x = centre(y) + side * (hw + rng.Range(-3, 4 + hw * 0.15f));
-      const float r = 0.6f + 7 * (y - 336) / (H - 336) * rng.Range(0.5f, 1.2f);
-      const float l = rng.Range(0.3f, 0.8f);
-      FillEllipse(bg, x, y, r * 1.4f, r, rng.Range(-0.3f, 0.3f), Mix(Hex(0x4a4640), Hex(0xbab2a0), l), 1, 0.9f);
-      FillEllipse(bg, x - r * 0.3f, y - r * 0.3f, r * 0.7f, r * 0.4f, 0, Hex(0xd8d2c4), 0.35f * l, 1);
+      const float hw = halfWidth(y), d = y - 336;
+      const float x = centre(y) + side * (hw + rng.Range(-0.1f, 0.25f) * (3 + 0.3f * d));
+      const float r = (0.5f + 0.045f * d) * rng.Range(0.4f, 1.3f);
+      const float l = rng.Range(0.25f, 0.85f);
+      const Rgb tone = Mix(Hex(0x5b5347), Hex(0x6b7178), rng.Uniform());
+      Shadow(bg, x + r * 0.3f, y + r * 0.5f, r * 1.5f, r * 0.5f, 0.4f);
+      FillEllipse(bg, x, y, r * 1.4f, r, rng.Range(-0.3f, 0.3f), Mix(tone * 0.7f, Hex(0xbdb4a0), l), 1, 0.9f);
+      FillEllipse(bg, x - r * 0.35f, y - r * 0.4f, r * 0.75f, r * 0.4f, 0, Hex(0xdcd6c8), 0.4f * l, 1);
     }
   }
   PaintFlowers(bg, floorTop, 350, 600, 227, 0.8f);
   auto grassTop = floorTop;
-  PaintGrass(bg, grassTop, 380, Hex(0x3b5a2c), Hex(0xbac86c), 229, 0.55f);
+  PaintGrass(bg, grassTop, 380, Hex(0x3b5a2c), Hex(0xbac86c), 229, 0.6f, 1);
   // The grass must not cover the water: reopen the brook where blades fell on it.
   for (int y = 335; y < H; ++y) {
     const float c = centre(y), hw = halfWidth(y);
     for (int x = std::max(0, int(c - hw)); x < std::min(W, int(c + hw)); ++x) {
       const float edge = hw - std::fabs(x + 0.5f - c) + 2.5f * Fbm(x * 0.08f, y * 0.08f, 223, 3) * (1 + hw * 0.05f);
       if (edge > 3) bg.A(x, y) = std::min(bg.A(x, y), 0.45f * SmoothStep(hw * 0.5f + 6, 0, edge) + 0.08f);
+    }
+  }
+  // Tussocks: dense clumps of darker blades fanning from one root.
+  {
+    Rng rng(239);
+    for (int i = 0; i < 70; ++i) {
+      const float y = 395 + (H + 10 - 395) * std::sqrt(rng.Uniform());
+      const float x = rng.Range(-10, W + 10);
+      if (std::fabs(x - centre(y)) < halfWidth(y) + 12 + 0.1f * (y - 336)) continue;
+      const float near = (y - 336) / (H - 336);
+      const float size = (6 + 34 * near * near) * rng.Range(0.6f, 1.2f);
+      const int blades = 25 + rng.Below(20);
+      Shadow(bg, x, y, size * 0.5f, size * 0.12f, 0.3f);
+      for (int b = 0; b < blades; ++b) {
+        const float lean = rng.Range(-0.6f, 0.6f);
+        const float l = size * rng.Range(0.5f, 1.0f);
+        const float bx = x + rng.Range(-0.3f, 0.3f) * size;
+        const float ex = bx + lean * l * 0.7f, ey = y - l * (1 - 0.25f * std::fabs(lean));
+        // Blades arch over: the tip bends further out than the middle.
+        const float mx = bx + lean * l * 0.25f, my = y - l * 0.55f;
+        const Rgb col = Mix(Hex(0x2c4723), Hex(0xaab866), rng.Uniform() * 0.6f + 0.4f * (b % 3 == 0));
+        TaperStroke(bg, bx, y, mx, my, 1.0f + 1.5f * near, 0.7f + near, col, 0.8f);
+        TaperStroke(bg, mx, my, ex, ey, 0.7f + near, 0.25f, col, 0.8f);
+      }
+    }
+  }
+  // A few stones stand in the current, with a ruffle of white water on their upstream side.
+  {
+    Rng rng(235);
+    for (int i = 0; i < 45; ++i) {
+      const float y = 380 + (H - 380) * std::sqrt(rng.Uniform());
+      const float hw = halfWidth(y), d = y - 336;
+      const float x = centre(y) + rng.Range(-0.85f, 0.85f) * hw;
+      const float r = (0.5f + 0.04f * d) * rng.Range(0.5f, 1.1f);
+      const float l = rng.Range(0.3f, 0.7f);
+      FillEllipse(bg, x, y - r * 0.7f, r * 1.6f, r * 0.45f, 0, Hex(0xe8eeec), 0.55f, 1.2f);
+      FillEllipse(bg, x, y, r * 1.3f, r * 0.8f, rng.Range(-0.2f, 0.2f), Mix(Hex(0x3b3a34), Hex(0x9d9686), l), 1, 0.9f);
+      FillEllipse(bg, x - r * 0.3f, y - r * 0.35f, r * 0.6f, r * 0.3f, 0, Hex(0xcfc9ba), 0.4f * l, 1);
     }
   }
 
