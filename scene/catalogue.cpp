@@ -10,13 +10,17 @@ namespace qh {
 ObjectCatalogueState ObjectCatalogue;
 
 namespace {
+// Longer than any name the texture manager can register, so that a file name too long
+// for it is refused there with its message rather than cut here.
+constexpr int32_t kCatalogueFileNameSize = 256;
+
 // A blank is any byte that is at most 32 as a signed 8-bit number: the control bytes and
 // the space, but also every byte from 0x80 on (the catalogue is plain ASCII).
 bool IsBlank(uint8_t b) { return static_cast<int8_t>(b) <= 32; }
 
-// Copies a name into a 32-byte field, keeping at most its first 31 characters.
-void CopyName(char* field, const uint8_t* from, int32_t length) {
-  const int32_t n = length < kCatalogueNameSize - 1 ? length : kCatalogueNameSize - 1;
+// Copies a name into a field of `fieldSize` bytes, keeping at most fieldSize - 1 characters.
+void CopyName(char* field, const uint8_t* from, int32_t length, int32_t fieldSize = kCatalogueNameSize) {
+  const int32_t n = length < fieldSize - 1 ? length : fieldSize - 1;
   std::memcpy(field, from, static_cast<size_t>(n));
   field[n] = '\0';
 }
@@ -87,11 +91,13 @@ void ParseCatalogue(const uint8_t* bytes, int32_t size) {
       entry.group = cat.groupCount - 1;
 
       // The file name ends at a blank or a comma; one that runs to the last byte of the
-      // file is complete and is still loaded.
+      // file is complete and is still loaded. It is stored nowhere, so it is passed on
+      // whole rather than cut to a table's 31 characters: a cut name would lose its
+      // extension or name another file.
       const int32_t fileStart = s.pos;
       while (s.More() && !IsBlank(s.Peek()) && s.Peek() != ',') ++s.pos;
-      char fileName[kCatalogueNameSize];
-      CopyName(fileName, bytes + fileStart, s.pos - fileStart);
+      char fileName[kCatalogueFileNameSize];
+      CopyName(fileName, bytes + fileStart, s.pos - fileStart, kCatalogueFileNameSize);
       BindPicture(entry, fileName);
 
       if (!s.SkipBlanks()) return;

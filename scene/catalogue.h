@@ -37,7 +37,8 @@ void LoadCatalogue();
 // Parses catalogue text of `size` bytes into ObjectCatalogue, which is cleared first.
 // Never reads outside [bytes, bytes + size). A malformed file ends the parse where the
 // bytes run out; what was read before stays. When a table is full (a 33rd group, a 513th
-// entry) the parse stops there; names longer than 31 characters keep their first 31.
+// entry) the parse stops there; group and entry names longer than 31 characters keep
+// their first 31. File names (up to 255 characters) go to the texture manager whole.
 void ParseCatalogue(const uint8_t* bytes, int32_t size);
 
 // The last entry whose name equals `name`; none when no name is equal.

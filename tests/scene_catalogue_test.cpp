@@ -148,6 +148,18 @@ TEST_F(CatalogueTest, ReadsOnlyTheBytesItIsGiven) {
   EXPECT_EQ(Entry(1).texture, nullptr);  // its file name was cut to "a"
 }
 
+TEST_F(CatalogueTest, LongFileNamesAreLoadedWhole) {
+  // A picture name of 40 characters: cut to 31 it would lose its ".tga" and the entry
+  // would silently show a white rectangle instead of the picture.
+  const std::string file = "a_rather_long_picture_name_for_moss1.tga";
+  ASSERT_GT(file.size(), 31u);
+  TextureRecord* moss = MakeTexture(file.c_str());
+  MakeTexture("a_rather_long_picture_name_for_");  // the cut name must not be what is found
+  Catalogue("[g/]\nmoss=" + file + "\n[/]");
+  ASSERT_EQ(ObjectCatalogue.entryCount, 1);
+  EXPECT_EQ(Entry(0).texture, moss);
+}
+
 TEST_F(CatalogueTest, CapacitiesAreNeverExceeded) {
   std::string text;
   for (int g = 0; g < 40; ++g) text += "[group" + std::to_string(g) + "/]\nitem" + std::to_string(g) + "=x\n[/]\n";
