@@ -122,12 +122,41 @@ void PaintTreeSilhouette(Image& bg, float bx, float by, float th, Rgb dark, Rgb 
   (void)rng;
 }
 
+// How a forest band is broken up: meadow clearings on the slope (painted in the ground
+// colour, with a few lone trees left standing) and groves of taller and lower trees.
+struct ForestBreaks {
+  float clearing = 0;   // 0 none .. 1 about half the band open
+  float heightVar = 0;  // relative spread of tree heights between groves
+  Rgb ground;
+};
+
 // Scatters conifers over a band below a range's crest: back rows first, smaller and hazier.
 void PaintForest(Image& bg, const std::vector<float>& top, float fromDepth, float toDepth, float minH, float maxH,
                  float density, Rgb dark, Rgb lit, Rgb haze, float hazeFar, float hazeNear, uint32_t seed,
-                 float xFrom = 0, float xTo = W) {
+                 float xFrom = 0, float xTo = W, const ForestBreaks& breaks = {}) {
   Rng rng(seed);
   const int rows = int(toDepth - fromDepth);
+  // Clearings are blobs in (column, depth below the crest); stretched sideways as slopes are.
+  auto clearingAt = [&](float x, float depth) {
+    return SmoothStep(0.68f - 0.2f * breaks.clearing, 0.75f - 0.2f * breaks.clearing,
+                      Fbm(x * 0.006f, depth * 0.045f, seed + 3, 3) * 0.5f + 0.5f);
+  };
+  if (breaks.clearing > 0) {
+    for (int x = int(xFrom); x < int(xTo) && x < W; ++x) {
+      if (x < 0) continue;
+      for (int k = 0; k <= rows; ++k) {
+        const int y = int(top[size_t(x)] + fromDepth + k);
+        if (y < 0 || y >= H || bg.A(x, y) < 0.5f) continue;
+        const float open = clearingAt(float(x), float(k));
+        if (open <= 0) continue;
+        const float f = rows > 0 ? float(k) / rows : 1;
+        const float n = Fbm(x * 0.05f, y * 0.12f, seed + 5, 3);
+        // Lighter towards the upper edge of a clearing, where the slope faces the sky.
+        const Rgb g = breaks.ground * (0.85f + 0.3f * n) * (1.05f - 0.15f * f);
+        bg.At(x, y) = Mix(bg.At(x, y), Mix(g, haze, Lerp(hazeFar, hazeNear, f)), open);
+      }
+    }
+  }
   for (int k = 0; k <= rows; k += 2) {
     const float f = rows > 0 ? float(k) / rows : 1;
     const float th = Lerp(minH, maxH, f);
@@ -137,7 +166,18 @@ void PaintForest(Image& bg, const std::vector<float>& top, float fromDepth, floa
       if (dn < 1 - density) continue;
       const int xi = std::clamp(int(x), 0, W - 1);
       const float by = top[size_t(xi)] + fromDepth + k + rng.Range(-1, 1);
-      const float h = th * rng.Range(0.75f, 1.25f);
+      float h = th * rng.Range(0.75f, 1.25f);
+      if (breaks.clearing > 0 || breaks.heightVar > 0) {
+        // A clearing keeps only a lone tree here and there; groves differ in height and a
+        // few old trees stand out above the rest.
+        const float open = breaks.clearing > 0 ? clearingAt(x, float(k)) : 0;
+        const float keep = rng.Uniform();
+        const float tall = rng.Uniform();
+        if (keep < open * 0.97f) continue;
+        h *= 1 + breaks.heightVar * 1.8f * Fbm(x * 0.01f, k * 0.04f, seed + 4, 3);
+        if (tall < 0.06f) h *= 1 + breaks.heightVar * 1.5f;
+        h = std::max(h, 2.0f);
+      }
       const float hz = Lerp(hazeFar, hazeNear, f);
       PaintTreeSilhouette(bg, x, by, h, Mix(dark, haze, hz), Mix(lit, haze, hz), rng);
     }
@@ -355,11 +395,13 @@ Scene LakeScene(const World& world) {
   Range mid{265, 40, 0.005f, 103, Hex(0x7d8f80), Hex(0x4e6070), Hex(0x3a564c), 2, 0, haze, 0.3f, 40, 0.45f, 0.4f, 0.15f};
   auto midTop = RangeProfile(mid);
   PaintRange(bg, mid, midTop);
-  PaintForest(bg, midTop, 2, 44, 6, 11, 0.8f, Hex(0x203a30), Hex(0x3f6050), haze, 0.45f, 0.3f, 105);
+  PaintForest(bg, midTop, 2, 44, 6, 11, 0.8f, Hex(0x203a30), Hex(0x3f6050), haze, 0.45f, 0.3f, 105, 0, W,
+              {0.7f, 0.5f, Hex(0x7c9658)});
   Range nearR{300, 22, 0.007f, 107, Hex(0x5d7a4a), Hex(0x2e4a3a), Hex(0x2b4634), 2, 0, haze, 0.12f, 30, 0.3f, 0.5f, 0.05f};
   auto nearTop = RangeProfile(nearR);
   PaintRange(bg, nearR, nearTop);
-  PaintForest(bg, nearTop, -2, 26, 7, 14, 0.75f, Hex(0x17291f), Hex(0x3d5a3a), haze, 0.2f, 0.08f, 109);
+  PaintForest(bg, nearTop, -2, 26, 7, 14, 0.75f, Hex(0x17291f), Hex(0x3d5a3a), haze, 0.2f, 0.08f, 109, 0, W,
+              {0.85f, 0.8f, Hex(0x86a055)});
   // The far shore: a thin strip of meadow and stones at the water line.
   const float shore = 318;
   auto shoreTop = GroundLine(shore - 6, shore - 4, 2.5f, 0.02f, 111);
