@@ -694,7 +694,8 @@ Scene FallsScene(const World& world) {
       const float onLedge = 1 - SmoothStep(st.ledge - 0.8f, st.ledge + 0.8f, st.pf);
       const float lip = SmoothStep(st.ledge - 1.2f, st.ledge, st.pf) * (1 - SmoothStep(st.ledge, st.ledge + 1.5f, st.pf));
       const float under = SmoothStep(st.ledge + 0.5f, st.ledge + 1.5f, st.pf) * (1 - SmoothStep(st.ledge + 1.5f, st.ledge + 8, st.pf));
-      const float crevice = SmoothStep(st.thick - 3.5f, st.thick - 0.3f, st.pf);
+      const float crevice = SmoothStep(st.thick - 3.5f, st.thick - 0.3f, st.pf) *
+                            (0.45f + 0.55f * SmoothStep(-0.3f, 0.2f, Fbm(x * 0.02f, st.layer * 0.53f, 355, 2)));
       light = Lerp(light, 0.8f + 0.1f * light, onLedge * 0.7f) + 0.25f * lip * (st.ledge > 1.5f ? 1.0f : 0.3f);
       light = Clamp01(light);
       const float warmth = Clamp01(0.5f + 0.5f * (float((lh >> 8) & 255) / 255.0f - 0.5f) +
@@ -712,7 +713,7 @@ Scene FallsScene(const World& world) {
       c = c * (1 - 0.3f * seep * (1 - onLedge));
       // Deeper into the gorge and down towards the pool there is less light.
       const float gorge = SmoothStep(cliffTop[size_t(x)] + 30, 445, float(y));
-      c = c * (1 - 0.3f * gorge * (0.6f + 0.4f * (1 - side))) * (1 - 0.3f * SmoothStep(360, 450, float(y)));
+      c = c * (1 - 0.3f * gorge * (0.6f + 0.4f * (1 - side))) * (1 - 0.35f * SmoothStep(340, 480, float(y)));
       c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 60.0f, 2.0f)));  // wet rock beside the fall
       // The back wall is further away: hazier; mist rises from the pool.
       c = Mix(c, haze, 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, float(y)) * nearFall);
@@ -732,7 +733,7 @@ Scene FallsScene(const World& world) {
       const float side = SmoothStep(50, 330, std::fabs(x - fallX));
       const float hz = 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, y) * std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
       const float dim = 1 - 0.35f * SmoothStep(cliffTop[size_t(xi)] + 30, 445, y);
-      const float r = rng.Range(2.2f, 6) * (0.6f + 0.6f * side);
+      const float r = rng.Range(2.5f, 7) * (0.6f + 0.6f * side);
       const int blobs = 3 + rng.Below(4);
       for (int b = 0; b < blobs; ++b) {
         const float bx = x + rng.Range(-1.6f, 1.6f) * r, by = y - rng.Range(0, 1.2f) * r;
@@ -763,11 +764,12 @@ Scene FallsScene(const World& world) {
   const float poolFar = poolRow - 4;
   std::vector<float> rim(W);
   for (int x = 0; x < W; ++x) {
-    const float wave = 24 * Fbm1(x * 0.014f, 352, 3) + 6 * Fbm1(x * 0.06f, 353, 2);
+    const float wave = 6 + 26 * Fbm1(x * 0.014f, 352, 3) + 7 * Fbm1(x * 0.06f, 353, 2);
     const float nearFall = std::exp(-std::pow((x - fallX) / 70.0f, 2.0f));
     rim[size_t(x)] = poolFar + Lerp(std::max(wave, 0.0f) + 6 * SmoothStep(60, 240, std::fabs(x - fallX)), 0, nearFall);
   }
   auto poolShore = GroundLine(520, 535, 8, 0.01f, 317);
+  std::vector<float> leftEdge(H, -1), rightEdge(H, -1);  // where each row's water meets the rock
   {
     const Image src = bg;
     for (int y = int(poolFar) - 12; y < H; ++y) {
@@ -777,9 +779,13 @@ Scene FallsScene(const World& world) {
         if (inPool <= 0) continue;
         // The pool is wide in the middle and closes towards the sides.
         const float reach = 250 - 120 * std::pow(Clamp01((poolShore[size_t(x)] - y) / 90.0f), 2.0f);
-        const float side = SmoothStep(reach + 20, reach - 20, std::fabs(x - fallX) + 14 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
+        const float side = SmoothStep(reach + 3, reach - 3, std::fabs(x - fallX) + 18 * Fbm(y * 0.05f, x * 0.02f, 319, 2));
         const float open = inPool * side;
         if (open <= 0) continue;
+        if (open > 0.5f) {
+          if (leftEdge[size_t(y)] < 0) leftEdge[size_t(y)] = float(x);
+          rightEdge[size_t(y)] = float(x);
+        }
         const float depth = (y - far) / (poolShore[size_t(x)] - far);
         const float reflA = 0.35f * (1 - depth) + 0.15f * SmoothStep(0.7f, 1.0f, 1 - side);
         const int sy = std::clamp(int(2 * far - y), 0, H - 1);
@@ -791,12 +797,21 @@ Scene FallsScene(const World& world) {
   // Fallen blocks along the far rim, dark and wet, lit on their tops.
   {
     Rng rng(354);
-    for (int i = 0; i < 220; ++i) {
-      const float x = rng.Range(0, W);
+    for (int i = 0; i < 420; ++i) {
+      float x, y;
+      if (i % 3 == 2) {
+        // Along the pool's sides, where the water meets the foot of the walls.
+        y = rng.Range(poolFar + 4, 520);
+        const size_t row = size_t(std::clamp(int(y), 0, H - 1));
+        if (leftEdge[row] < 0) continue;
+        x = (rng.Uniform() < 0.5f ? leftEdge[row] : rightEdge[row]) + rng.Range(-3, 3);
+      } else {
+        x = rng.Range(0, W);
+        y = rim[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(-1.5f, 2.5f);
+      }
       const float dx = std::fabs(x - fallX);
       if (dx < 60) continue;
-      const float y = rim[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(-1.5f, 1.5f);
-      const float r = rng.Range(2.5f, 8) * (0.6f + 0.7f * SmoothStep(60, 300, dx));
+      const float r = rng.Range(2.5f, 8) * (0.6f + 0.7f * SmoothStep(60, 300, dx)) * (rng.Uniform() < 0.12f ? 1.8f : 1.0f);
       const float l = rng.Range(0.2f, 0.6f);
       const float hz = 0.2f * (1 - SmoothStep(50, 330, dx));
       FillEllipse(bg, x, y - r * 0.3f, r * 1.5f, r * 0.8f, rng.Range(-0.3f, 0.3f),
