@@ -424,10 +424,13 @@ Scene LakeScene(const World& world) {
     for (int i = 0; i < 420; ++i) {
       const float x = rng.Range(0, W);
       if (Fbm(x * 0.02f, 1.5f, 127, 3) < -0.1f) continue;
-      const float y = ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(-2, 9) * rng.Uniform();
-      const float r = rng.Range(1.5f, 4.5f);
-      const float l = rng.Range(0.35f, 0.75f);
-      FillEllipse(bg, x, y, r * 1.5f, r, 0, Mix(Hex(0x4e4a44), Hex(0xb3aa98), l), 1, 0.8f);
+      const float back = rng.Uniform() * rng.Uniform();
+      const float y = ground[size_t(std::clamp(int(x), 0, W - 1))] - 2 + 16 * back;
+      const float r = rng.Range(1, 4.5f) * (0.8f + 0.5f * back) * (rng.Uniform() < 0.08f ? 1.6f : 1.0f);
+      const float l = rng.Range(0.3f, 0.75f);
+      Shadow(bg, x + r * 0.3f, y + r * 0.5f, r * 1.6f, r * 0.4f, 0.35f);
+      FillEllipse(bg, x, y, r * 1.5f, r, rng.Range(-0.2f, 0.2f), Mix(Hex(0x4e4a44), Hex(0xb3aa98), l), 1, 0.8f);
+      FillEllipse(bg, x - r * 0.35f, y - r * 0.4f, r * 0.8f, r * 0.4f, 0, Hex(0xd4cdbd), 0.35f * l, 1);
     }
   }
   Stamp(bg, world.TextureOf("pine"), 690, ground[690] + 12, 150, 150, false, haze, 0.0f, 0.9f);
@@ -834,12 +837,19 @@ Scene FallsScene(const World& world) {
   Meadow shoreM{Hex(0x8fa552), Hex(0x465f33), Hex(0xa99f72), haze, 0.0f, 323};
   PaintMeadow(bg, poolShore, shoreM, 10);
   {
+    // Shingle along the near shore: a loose scatter of stones of all sizes, wet and darker
+    // at the water's edge, each with its lit top and a shadow.
     Rng rng(325);
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 150; ++i) {
       const float x = rng.Range(0, W);
-      const float y = poolShore[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(0, 12);
-      const float r = rng.Range(3, 9);
-      FillEllipse(bg, x, y, r * 1.6f, r, 0, Mix(Hex(0x55534c), Hex(0xa8a292), rng.Uniform()), 1, 1);
+      const float back = rng.Uniform() * rng.Uniform();
+      const float y = poolShore[size_t(std::clamp(int(x), 0, W - 1))] - 2 + 26 * back;
+      const float r = rng.Range(1.5f, 6) * (0.8f + 0.6f * back) * (rng.Uniform() < 0.1f ? 1.7f : 1.0f);
+      const float l = rng.Range(0.2f, 0.8f) * (0.7f + 0.4f * back);
+      const Rgb tone = Mix(Hex(0x4d4a44), Hex(0x5a616a), rng.Uniform());
+      Shadow(bg, x + r * 0.3f, y + r * 0.55f, r * 1.7f, r * 0.45f, 0.45f);
+      FillEllipse(bg, x, y, r * 1.5f, r, rng.Range(-0.25f, 0.25f), Mix(tone * 0.8f, Hex(0xaea691), l), 1, 0.9f);
+      FillEllipse(bg, x - r * 0.35f, y - r * 0.4f, r * 0.8f, r * 0.4f, 0, Hex(0xd4cdbd), 0.4f * l, 1);
     }
   }
   PaintGrass(bg, poolShore, 525, Hex(0x33502a), Hex(0xa9bb62), 327, 0.9f);
