@@ -472,12 +472,14 @@ Scene BrookScene(const World& world) {
   for (int x = 0; x < W; ++x) leftHill[size_t(x)] += std::max(0.0f, (x - 380.0f)) * 0.9f;
   Range leftR{0, 30, 0.01f, 205, Hex(0x6f8a52), Hex(0x3a5540), Hex(0x4d6b3e), 0, 0, haze, 0.18f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, leftR, leftHill);
-  PaintForest(bg, leftHill, 2, 120, 5, 16, 0.6f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.1f, 207, 0, 430);
+  PaintForest(bg, leftHill, 2, 120, 5, 16, 0.6f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.1f, 207, 0, 430,
+              {0.3f, 0.45f, Hex(0x7d9a55)});
   auto rightHill = GroundLine(360, 230, 12, 0.007f, 209);
   for (int x = 0; x < W; ++x) rightHill[size_t(x)] += std::max(0.0f, 430.0f - x) * 0.8f;
   Range rightR{0, 30, 0.01f, 211, Hex(0x7f9758), Hex(0x405a3e), Hex(0x587a44), 0, 0, haze, 0.15f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, rightR, rightHill);
-  PaintForest(bg, rightHill, 0, 110, 6, 17, 0.55f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.08f, 213, 420, 800);
+  PaintForest(bg, rightHill, 0, 110, 6, 17, 0.55f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.08f, 213, 420, 800,
+              {0.3f, 0.45f, Hex(0x86a058)});
   // Valley floor meadow.
   auto floorTop = GroundLine(338, 336, 3, 0.01f, 215);
   Meadow meadow{Hex(0xa2b55a), Hex(0x53733a), Hex(0xc7b577), haze, 0.35f, 217};
@@ -748,7 +750,8 @@ Scene FallsScene(const World& world) {
     }
   }
   // Forest on the plateau above the cliff.
-  PaintForest(bg, cliffTop, -4, 20, 10, 22, 0.8f, Hex(0x1b3023), Hex(0x46653f), haze, 0.25f, 0.1f, 313);
+  PaintForest(bg, cliffTop, -4, 20, 10, 22, 0.8f, Hex(0x1b3023), Hex(0x46653f), haze, 0.25f, 0.1f, 313, 0, W,
+              {0.35f, 0.5f, Hex(0x7f9a52)});
   // The fall: an open column from the notch down to the pool; its edges are ragged.
   const float lipRow = 190, poolRow = 445;
   for (int y = int(lipRow); y < int(poolRow) + 6; ++y) {
