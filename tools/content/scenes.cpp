@@ -668,60 +668,67 @@ Scene FallsScene(const World& world) {
     s.ledge = T * width * Clamp01(0.35f + 1.3f * Fbm(x * 0.014f, s.layer * 0.71f, 344, 2));
     return s;
   };
-  for (int x = 0; x < W; ++x) {
+  // The rock's colour at a point; sampled three times a pixel down the wall, so the sharp
+  // steps between strata stay smooth.
+  auto rockColour = [&](float x, float y) {
     const float side = SmoothStep(50, 330, std::fabs(x - fallX));
     const bool rightSide = x > fallX;
     const float nearFall = std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
+    const float d = y + 0.5f - cliffTop[size_t(x)];
+    const Stratum st = stratumAt(x, y);
+    const uint32_t lh = Hash(st.layer, 0, 343);
+    // Joints: vertical cracks splitting the layer into blocks of its own width.
+    const float cw = 22 + 50 * float((lh >> 16) & 255) / 255.0f;
+    const float jx = x + 3.5f * Fbm(x * 0.05f, y * 0.09f, 345, 2) + st.layer * 37.3f;
+    const float cell = std::floor(jx / cw);
+    const float bu = jx / cw - cell;
+    const uint32_t bh = Hash(int(cell), st.layer, 346);
+    const float jointDist = std::min(bu, 1 - bu) * cw;
+    const float crack = (1 - SmoothStep(0.3f, 1.6f, jointDist)) * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
+    // Broad buttresses and gullies, then the blocks rounded towards the light.
+    const float wx = x + 12 * Fbm(x * 0.02f, y * 0.02f, 306, 3);
+    const float g0 = Ridged((wx - 1.5f) * 0.02f, y * 0.006f, 307, 4), g1 = Ridged((wx + 1.5f) * 0.02f, y * 0.006f, 307, 4);
+    float light = 0.5f + (g0 - g1) * 2.2f + 0.35f * Fbm(x * 0.009f, y * 0.003f, 347, 3);
+    light += (float((bh >> 8) & 255) / 255.0f - 0.5f) * 0.16f + (0.5f - bu) * 0.12f * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
+    light -= 0.18f * st.pf / st.thick;  // each face darkens towards the ledge below
+    light += 0.08f * Fbm(x * 0.08f, y * 0.08f, 348, 3);
+    light += (rightSide ? 0.14f : -0.12f) * side;
+    light += 0.14f * (1 - SmoothStep(0, 40, d));  // the rim catches the sun
+    // Ledge top (seen from above, lit), a bright lip, shadow under it, a crevice at the foot.
+    const float onLedge = 1 - SmoothStep(st.ledge - 0.8f, st.ledge + 0.8f, st.pf);
+    const float lip = SmoothStep(st.ledge - 1.2f, st.ledge, st.pf) * (1 - SmoothStep(st.ledge, st.ledge + 1.5f, st.pf));
+    const float under = SmoothStep(st.ledge + 0.5f, st.ledge + 1.5f, st.pf) * (1 - SmoothStep(st.ledge + 1.5f, st.ledge + 8, st.pf));
+    const float crevice = SmoothStep(st.thick - 3.5f, st.thick - 0.3f, st.pf) *
+                          (0.45f + 0.55f * SmoothStep(-0.3f, 0.2f, Fbm(x * 0.02f, st.layer * 0.53f, 355, 2)));
+    light = Lerp(light, 0.8f + 0.1f * light, onLedge * 0.7f) + 0.25f * lip * (st.ledge > 1.5f ? 1.0f : 0.3f);
+    light = Clamp01(light);
+    const float warmth = Clamp01(0.5f + 0.5f * (float((lh >> 8) & 255) / 255.0f - 0.5f) +
+                                 0.5f * Fbm(x * 0.006f, y * 0.006f, 349, 3) + (rightSide ? 0.15f : -0.15f));
+    const Rgb lit = Mix(Hex(0xa7a9ae), Hex(0xc6ad86), warmth), shade = Mix(Hex(0x363d4b), Hex(0x5a4a3c), warmth);
+    Rgb c = Mix(shade, lit, light);
+    c = c * (1 - 0.55f * crack * (1 - onLedge)) * (1 - 0.5f * under * std::min(1.0f, st.ledge / 2)) * (1 - 0.55f * crevice);
+    // Moss and grass on the ledges, a little on the faces; more of it near the spray.
+    const float mossN = Fbm(x * 0.03f, y * 0.06f, 311, 4) * 0.5f + 0.5f;
+    const float moss = onLedge * SmoothStep(0.35f, 0.55f, mossN + 0.2f * nearFall) +
+                       (1 - onLedge) * 0.6f * SmoothStep(0.68f, 0.8f, mossN + 0.12f * nearFall);
+    c = Mix(c, Mix(Hex(0x34482a), Hex(0x7f9149), light), Clamp01(moss));
+    // Dark seeps of water running down the faces, most of them beside the fall.
+    const float seep = SmoothStep(0.55f, 0.8f, Fbm(x * 0.07f, y * 0.004f, 350, 3) * 0.5f + 0.5f + 0.15f * nearFall);
+    c = c * (1 - 0.3f * seep * (1 - onLedge));
+    // Deeper into the gorge and down towards the pool there is less light.
+    const float gorge = SmoothStep(cliffTop[size_t(x)] + 30, 445, float(y));
+    c = c * (1 - 0.3f * gorge * (0.6f + 0.4f * (1 - side))) * (1 - 0.35f * SmoothStep(340, 480, float(y)));
+    c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 60.0f, 2.0f)));  // wet rock beside the fall
+    // The back wall is further away: hazier; mist rises from the pool.
+    c = Mix(c, haze, 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, float(y)) * nearFall);
+    return c;
+  };
+  for (int x = 0; x < W; ++x) {
     for (int y = std::max(0, int(cliffTop[size_t(x)]) - 1); y < H; ++y) {
       const float d = y + 0.5f - cliffTop[size_t(x)];
       const float cov = Clamp01(d + 0.5f);
       if (cov <= 0) continue;
-      const Stratum st = stratumAt(float(x), float(y));
-      const uint32_t lh = Hash(st.layer, 0, 343);
-      // Joints: vertical cracks splitting the layer into blocks of its own width.
-      const float cw = 22 + 50 * float((lh >> 16) & 255) / 255.0f;
-      const float jx = x + 3.5f * Fbm(x * 0.05f, y * 0.09f, 345, 2) + st.layer * 37.3f;
-      const float cell = std::floor(jx / cw);
-      const float bu = jx / cw - cell;
-      const uint32_t bh = Hash(int(cell), st.layer, 346);
-      const float jointDist = std::min(bu, 1 - bu) * cw;
-      const float crack = (1 - SmoothStep(0.3f, 1.6f, jointDist)) * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
-      // Broad buttresses and gullies, then the blocks rounded towards the light.
-      const float wx = x + 12 * Fbm(x * 0.02f, y * 0.02f, 306, 3);
-      const float g0 = Ridged((wx - 1.5f) * 0.02f, y * 0.006f, 307, 4), g1 = Ridged((wx + 1.5f) * 0.02f, y * 0.006f, 307, 4);
-      float light = 0.5f + (g0 - g1) * 2.2f + 0.35f * Fbm(x * 0.009f, y * 0.003f, 347, 3);
-      light += (float((bh >> 8) & 255) / 255.0f - 0.5f) * 0.16f + (0.5f - bu) * 0.12f * SmoothStep(0.25f, 0.6f, float(bh & 255) / 255.0f);
-      light -= 0.18f * st.pf / st.thick;  // each face darkens towards the ledge below
-      light += 0.08f * Fbm(x * 0.08f, y * 0.08f, 348, 3);
-      light += (rightSide ? 0.14f : -0.12f) * side;
-      light += 0.14f * (1 - SmoothStep(0, 40, d));  // the rim catches the sun
-      // Ledge top (seen from above, lit), a bright lip, shadow under it, a crevice at the foot.
-      const float onLedge = 1 - SmoothStep(st.ledge - 0.8f, st.ledge + 0.8f, st.pf);
-      const float lip = SmoothStep(st.ledge - 1.2f, st.ledge, st.pf) * (1 - SmoothStep(st.ledge, st.ledge + 1.5f, st.pf));
-      const float under = SmoothStep(st.ledge + 0.5f, st.ledge + 1.5f, st.pf) * (1 - SmoothStep(st.ledge + 1.5f, st.ledge + 8, st.pf));
-      const float crevice = SmoothStep(st.thick - 3.5f, st.thick - 0.3f, st.pf) *
-                            (0.45f + 0.55f * SmoothStep(-0.3f, 0.2f, Fbm(x * 0.02f, st.layer * 0.53f, 355, 2)));
-      light = Lerp(light, 0.8f + 0.1f * light, onLedge * 0.7f) + 0.25f * lip * (st.ledge > 1.5f ? 1.0f : 0.3f);
-      light = Clamp01(light);
-      const float warmth = Clamp01(0.5f + 0.5f * (float((lh >> 8) & 255) / 255.0f - 0.5f) +
-                                   0.5f * Fbm(x * 0.006f, y * 0.006f, 349, 3) + (rightSide ? 0.15f : -0.15f));
-      const Rgb lit = Mix(Hex(0xa7a9ae), Hex(0xc6ad86), warmth), shade = Mix(Hex(0x363d4b), Hex(0x5a4a3c), warmth);
-      Rgb c = Mix(shade, lit, light);
-      c = c * (1 - 0.55f * crack * (1 - onLedge)) * (1 - 0.5f * under * std::min(1.0f, st.ledge / 2)) * (1 - 0.55f * crevice);
-      // Moss and grass on the ledges, a little on the faces; more of it near the spray.
-      const float mossN = Fbm(x * 0.03f, y * 0.06f, 311, 4) * 0.5f + 0.5f;
-      const float moss = onLedge * SmoothStep(0.35f, 0.55f, mossN + 0.2f * nearFall) +
-                         (1 - onLedge) * 0.6f * SmoothStep(0.68f, 0.8f, mossN + 0.12f * nearFall);
-      c = Mix(c, Mix(Hex(0x34482a), Hex(0x7f9149), light), Clamp01(moss));
-      // Dark seeps of water running down the faces, most of them beside the fall.
-      const float seep = SmoothStep(0.55f, 0.8f, Fbm(x * 0.07f, y * 0.004f, 350, 3) * 0.5f + 0.5f + 0.15f * nearFall);
-      c = c * (1 - 0.3f * seep * (1 - onLedge));
-      // Deeper into the gorge and down towards the pool there is less light.
-      const float gorge = SmoothStep(cliffTop[size_t(x)] + 30, 445, float(y));
-      c = c * (1 - 0.3f * gorge * (0.6f + 0.4f * (1 - side))) * (1 - 0.35f * SmoothStep(340, 480, float(y)));
-      c = c * (1 - 0.3f * std::exp(-std::pow((x - fallX) / 60.0f, 2.0f)));  // wet rock beside the fall
-      // The back wall is further away: hazier; mist rises from the pool.
-      c = Mix(c, haze, 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, float(y)) * nearFall);
+      const Rgb c = (rockColour(float(x), y - 0.333f) + rockColour(float(x), float(y)) + rockColour(float(x), y + 0.333f)) * (1.0f / 3);
       bg.Over(x, y, c, cov);
     }
   }
@@ -738,13 +745,16 @@ Scene FallsScene(const World& world) {
       const float side = SmoothStep(50, 330, std::fabs(x - fallX));
       const float hz = 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, y) * std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
       const float dim = 1 - 0.35f * SmoothStep(cliffTop[size_t(xi)] + 30, 445, y);
-      const float r = rng.Range(2.5f, 7) * (0.6f + 0.6f * side);
-      const int blobs = 3 + rng.Below(4);
+      const float r = rng.Range(3, 8) * (0.6f + 0.6f * side);
+      // A bush is a loose heap of small leaf clusters, dark inside, lit on its upper left.
+      const int blobs = 6 + rng.Below(6);
       for (int b = 0; b < blobs; ++b) {
-        const float bx = x + rng.Range(-1.6f, 1.6f) * r, by = y - rng.Range(0, 1.2f) * r;
-        const float br = r * rng.Range(0.5f, 0.9f);
-        FillEllipse(bg, bx, by, br * 1.15f, br, 0, Mix(Hex(0x1f3320) * dim, haze, hz), 1, 0.8f);
-        FillEllipse(bg, bx - br * 0.3f, by - br * 0.35f, br * 0.6f, br * 0.5f, 0, Mix(Hex(0x5f7a3c) * dim, haze, hz), 0.8f, 0.8f);
+        const float bx = x + rng.Range(-1.7f, 1.7f) * r, by = y - rng.Range(0, 1.3f) * r * (1 - 0.3f * std::fabs(bx - x) / r);
+        const float br = r * rng.Range(0.3f, 0.6f);
+        const Rgb leaf = Mix(Hex(0x1d301d), Hex(0x2f4a26), rng.Uniform());
+        FillEllipse(bg, bx, by, br * 1.2f, br, rng.Range(-0.5f, 0.5f), Mix(leaf * dim, haze, hz), 1, 0.7f);
+        FillEllipse(bg, bx - br * 0.35f, by - br * 0.4f, br * 0.55f, br * 0.4f, 0, Mix(Hex(0x6a8540) * dim, haze, hz),
+                    0.7f * Clamp01(1 - (by - (y - 1.3f * r)) / (1.6f * r) + 0.3f), 0.7f);
       }
       Shadow(bg, x, y + r * 0.4f, r * 1.6f, r * 0.5f, 0.25f);
     }
