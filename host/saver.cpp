@@ -10,6 +10,7 @@
 #include "host/host_state.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
+#include "overlay/clock.h"
 #include "overlay/font.h"
 #include "render/states.h"
 #include "resources/settings.h"
@@ -58,6 +59,7 @@ bool LoadContent() {
   std::srand(CurrentClock().NowMs());
   SeedSceneRandom(CurrentClock().NowMs());
   LoadFont("font");
+  StartClockLocale();  // the time format and its converter, once, before the first frame
   // The sound engine joins here, in this order, once it exists:
   //   StartAudio();           (its result is ignored: the scene may run silently)
   //   LoadSoundsAndMusic();
