@@ -20,17 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "golden_support.h"
+
 namespace fs = std::filesystem;
+using golden::LoadPng;
+using golden::Rgba;
+using golden::WriteFile;
 
 namespace {
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-void WriteFile(const fs::path& path, const std::string& text) {
-  WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
 
 // An uncompressed 32-bit TGA of one colour (0xAARRGGBB), top row first.
 std::vector<uint8_t> SolidTga(int width, int height, uint32_t argb) {
@@ -69,28 +66,6 @@ void MakeInstallation(const fs::path& root) {
       "\"settings\"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00\r\n"
       "\"settingsex\"=hex:01,00,00,00,00,00,00,00,00,00\r\n";
   WriteFile(root / "config" / "quiet-highland" / "registry.reg", store);
-}
-
-struct Rgba {
-  std::vector<uint8_t> bytes;
-  int width = 0, height = 0;
-};
-
-bool LoadPng(const fs::path& path, Rgba* out) {
-  SDL_Surface* loaded = IMG_Load(path.c_str());
-  if (loaded == nullptr) return false;
-  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
-  SDL_FreeSurface(loaded);
-  if (rgba == nullptr) return false;
-  out->width = rgba->w;
-  out->height = rgba->h;
-  out->bytes.resize(static_cast<size_t>(rgba->w) * rgba->h * 4);
-  for (int y = 0; y < rgba->h; ++y) {
-    std::memcpy(&out->bytes[static_cast<size_t>(y) * rgba->w * 4],
-                static_cast<uint8_t*>(rgba->pixels) + y * rgba->pitch, static_cast<size_t>(rgba->w) * 4);
-  }
-  SDL_FreeSurface(rgba);
-  return true;
 }
 
 struct Difference {

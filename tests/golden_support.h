@@ -1,0 +1,50 @@
+// Shared by the golden-picture tests: writing the files of a test installation and reading
+// back the PNG frames the capture tool wrote.
+#pragma once
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace golden {
+
+namespace fs = std::filesystem;
+
+inline void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void WriteFile(const fs::path& path, const std::string& text) {
+  WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// A picture as RGBA bytes, rows from the top.
+struct Rgba {
+  std::vector<uint8_t> bytes;
+  int width = 0, height = 0;
+};
+
+inline bool LoadPng(const fs::path& path, Rgba* out) {
+  SDL_Surface* loaded = IMG_Load(path.c_str());
+  if (loaded == nullptr) return false;
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
+  SDL_FreeSurface(loaded);
+  if (rgba == nullptr) return false;
+  out->width = rgba->w;
+  out->height = rgba->h;
+  out->bytes.resize(static_cast<size_t>(rgba->w) * rgba->h * 4);
+  for (int y = 0; y < rgba->h; ++y) {
+    std::memcpy(&out->bytes[static_cast<size_t>(y) * rgba->w * 4], static_cast<uint8_t*>(rgba->pixels) + y * rgba->pitch,
+                static_cast<size_t>(rgba->w) * 4);
+  }
+  SDL_FreeSurface(rgba);
+  return true;
+}
+
+}  // namespace golden
