@@ -43,16 +43,8 @@ std::vector<uint8_t> SolidTga(int width, int height, uint32_t argb) {
 // One scene without objects and with a black background: nothing but the clock reaches
 // the picture.
 void MakeInstallation(const fs::path& root) {
-  const fs::path install = root / "install";
+  const fs::path install = golden::StartInstallation(root, QH_CONTENT_DIR);
   const fs::path data = install / "Data";
-  fs::create_directories(data);
-  fs::create_directories(root / "config" / "quiet-highland");
-  WriteFile(install / "links.txt", std::string("link1=https://example.invalid/\n"));
-  const fs::path content = fs::path(QH_CONTENT_DIR) / "Data";
-  for (const char* name : {"_a_font.jpg", "font.tga", "font.dat"}) {
-    std::error_code ignored;
-    if (fs::exists(content / name)) fs::copy_file(content / name, data / name, ignored);
-  }
   WriteFile(data / "sky.tga", SolidTga(4, 4, 0xFF000000u));
   WriteFile(data / "_a_back0.jpg", SolidTga(800, 600, 0xFF000000u));
   WriteFile(data / "gameobjs.txt", std::string("[sky/]\r\nsky=sky.tga\r\n[/]\r\n"));
@@ -60,12 +52,8 @@ void MakeInstallation(const fs::path& root) {
   WriteFile(data / "level0.lev", level);
 
   // The clock on, no day cycle, no music, no nature sounds; one scene.
-  const std::string store =
-      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\quorvale\\screensavers\\Quiet Highland]\r\n"
-      "\"dir\"=\"" + install.string() + "\"\r\n"
-      "\"settings\"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00\r\n"
-      "\"settingsex\"=hex:01,00,00,00,00,00,00,00,00,00\r\n";
-  WriteFile(root / "config" / "quiet-highland" / "registry.reg", store);
+  golden::WriteStore(root, install, "00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00",
+                     "01,00,00,00,00,00,00,00,00,00");
 }
 
 struct Difference {

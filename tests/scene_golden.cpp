@@ -184,17 +184,8 @@ constexpr int kFrames[] = {0, 15, 45};
 constexpr const char* kGoldenNames[] = {"scene_plain.png", "scene_crossfade_first.png", "scene_crossfade_second.png"};
 
 void MakeInstallation(const fs::path& root) {
-  const fs::path install = root / "install";
+  const fs::path install = golden::StartInstallation(root, QH_CONTENT_DIR);
   const fs::path data = install / "Data";
-  fs::create_directories(data);
-  fs::create_directories(root / "config" / "quiet-highland");
-  WriteFile(install / "links.txt", std::string("link1=https://example.invalid/\n"));
-  // The font and any other shared start-up files come from the build's generated content.
-  const fs::path content = fs::path(QH_CONTENT_DIR) / "Data";
-  for (const char* name : {"_a_font.jpg", "font.tga", "font.dat"}) {
-    std::error_code ignored;
-    if (fs::exists(content / name)) fs::copy_file(content / name, data / name, ignored);
-  }
 
   WriteFile(data / "sky.tga", Tga(Sky()));
   WriteFile(data / "water.tga", Tga(Ripples(40, 80, 120, 0.3)));
@@ -226,12 +217,8 @@ void MakeInstallation(const fs::path& root) {
 
   // Delay choice 7 is none of the listed delays, so the delay stays 0 and the first change
   // begins in frame 1. No clock, no music, no nature sounds; two scenes.
-  const std::string store =
-      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\quorvale\\screensavers\\Quiet Highland]\r\n"
-      "\"dir\"=\"" + install.string() + "\"\r\n"
-      "\"settings\"=hex:07,00,00,00,50,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00\r\n"
-      "\"settingsex\"=hex:02,00,00,00,00,00,00,00,00,00\r\n";
-  WriteFile(root / "config" / "quiet-highland" / "registry.reg", store);
+  golden::WriteStore(root, install, "07,00,00,00,50,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00",
+                     "02,00,00,00,00,00,00,00,00,00");
 }
 
 class SceneGolden : public ::testing::Test {
