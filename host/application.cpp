@@ -12,8 +12,6 @@ namespace qh {
 Application StartupApplication;
 SaverApplication TheSaverApplication;
 Application* CurrentApplication = &TheSaverApplication;
-Matrix4 CameraView;
-double SceneClockMs = 0.0;
 
 void Application::PresentBlankFrame() {
   BeginFrame();
@@ -22,7 +20,7 @@ void Application::PresentBlankFrame() {
   PresentFrame();
 }
 
-void SaverApplication::Render() {
+void SetSaverFrameStates() {
   // Quads may be wound either way.
   SetDeviceRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   // The world plane z = 0 lies 50 units in front of the eye.
@@ -40,6 +38,10 @@ void SaverApplication::Render() {
   // With the default GREATEREQUAL comparison, fully transparent texels are discarded.
   SetDeviceRenderState(D3DRS_ALPHATESTENABLE, 1);
   SetDeviceRenderState(D3DRS_ALPHAREF, 1);
+}
+
+void SaverApplication::Render() {
+  SetSaverFrameStates();
 
   // In this order, once their subsystems are wired in:
   SceneDirector();  // the whole picture

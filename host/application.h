@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene/math.h"
+#include "core/frame_timing.h"
 
 namespace qh {
 
@@ -26,15 +26,12 @@ class SaverApplication : public Application {
   int32_t value_ = 0;
 };
 
+// The states every Saver frame sets before drawing: the camera, the projection, painter's
+// order with blending and the alpha test.
+void SetSaverFrameStates();
+
 extern Application StartupApplication;
 extern SaverApplication TheSaverApplication;
 extern Application* CurrentApplication;
-
-// The frame's view matrix, rebuilt by every Render; the spray and the director read it.
-extern Matrix4 CameraView;
-// Milliseconds of frame time summed over the frames rendered so far (added at the end of
-// each Render). Kept in double precision so the picture still moves smoothly after weeks
-// of running; readers convert what they need per frame.
-extern double SceneClockMs;
 
 }  // namespace qh

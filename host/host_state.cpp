@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "host/clock.h"
+#include "core/hex_digit.h"
+
 
 namespace qh {
 
@@ -18,29 +19,18 @@ int32_t Prefer32Bit = 0;
 int32_t VSync = 0;
 std::string DataDirectory;
 volatile int32_t QuitRequested = 0;
-uint32_t LastFrameTime = 0;
-uint32_t RawFrameDeltaMs = 0;
-float FrameDeltaMs = 0.0f;
-float SceneDelayMs = 0.0f;
 
 namespace {
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads a window number like atol: digits from the first one, stopping at the first
 // non-digit. X11 tools print window ids in hex, so "0x" followed by a hex digit is read
 // as hex (read as decimal it would always give 0, which is no window). Saturates instead
 // of wrapping on absurdly long numbers.
 uint64_t ReadWindowNumber(const char* p) {
   uint64_t value = 0;
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexValue(p[2]) >= 0) {
-    for (p += 2; HexValue(*p) >= 0; ++p) {
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigitValue(p[2]) >= 0) {
+    for (p += 2; HexDigitValue(*p) >= 0; ++p) {
       if (value > (UINT64_MAX >> 4)) return UINT64_MAX;
-      value = value * 16 + static_cast<uint64_t>(HexValue(*p));
+      value = value * 16 + static_cast<uint64_t>(HexDigitValue(*p));
     }
     return value;
   }
@@ -96,25 +86,6 @@ int32_t ParseCommandLine(const char* text) {
     return RunMode = Preview;
   }
   return RunMode = Saver;
-}
-
-void MeasureFrameTime() {
-  CurrentClock().FrameEnded();
-  const uint32_t now = CurrentClock().NowMs();
-  RawFrameDeltaMs = now - LastFrameTime;  // unsigned: a wrap of the counter still gives the true step
-  LastFrameTime = now;
-  FrameDeltaMs = static_cast<float>(RawFrameDeltaMs);
-}
-
-void RestartFrameTiming() {
-  LastFrameTime = CurrentClock().NowMs();
-  FrameDeltaMs = 0.0f;
-  RawFrameDeltaMs = 0;
-}
-
-void SetSceneDelay(int32_t sceneDelayChoice) {
-  static const float kDelays[7] = {30000.0f, 60000.0f, 120000.0f, 180000.0f, 300000.0f, 600000.0f, 600000000.0f};
-  if (sceneDelayChoice >= 0 && sceneDelayChoice < 7) SceneDelayMs = kDelays[sceneDelayChoice];
 }
 
 }  // namespace qh

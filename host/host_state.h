@@ -1,9 +1,11 @@
-// Process-wide state of the host: the run mode, the window geometry, the data directory,
-// the quit flag and the frame timing every animation reads. Written by the host
-// (start-up, main loop, event handling); read everywhere else.
+// Process-wide state of the host: the run mode, the window geometry, the data directory
+// and the quit flag. Written by the host (start-up, main loop, event handling); the frame
+// timing the animations read lives in core/frame_timing.h.
 #pragma once
 #include <cstdint>
 #include <string>
+
+#include "core/frame_timing.h"
 
 namespace qh {
 
@@ -20,22 +22,9 @@ extern int32_t Prefer32Bit;
 extern int32_t VSync;
 extern std::string DataDirectory;  // installDir + "/Data/"
 extern volatile int32_t QuitRequested;
-extern uint32_t LastFrameTime;
-extern uint32_t RawFrameDeltaMs;
-extern float FrameDeltaMs;
-extern float SceneDelayMs;
 
 // Reads the command line (the whole text, program path first) into RunMode,
 // ParentWindow and ProgramName, and returns the mode.
 int32_t ParseCommandLine(const char* text);
-
-// Frame timing: the difference to the last timing point in unsigned 32-bit arithmetic,
-// no clamp. MeasureFrameTime runs once per frame; RestartFrameTiming when the window
-// becomes active (the next frame then measures 0).
-void MeasureFrameTime();
-void RestartFrameTiming();
-
-// The scene delay for a settings choice (0..6); other values leave SceneDelayMs unchanged.
-void SetSceneDelay(int32_t sceneDelayChoice);
 
 }  // namespace qh

@@ -1,7 +1,6 @@
 // The entry point: the run mode from the command line, the settings, the window, the
 // main loop, and a shutdown that always saves the settings, in this order.
 #include <SDL.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -10,7 +9,10 @@
 #include "host/events.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"
+#include "host/message_box.h"
 #include "host/saver.h"
+#include "host/sdl_clock.h"
+#include "host/startup.h"
 #include "host/window.h"
 #include "resources/settings.h"
 
@@ -44,28 +46,15 @@ void Shutdown() {
 int main(int argc, char** argv) {
   using namespace qh;
   CurrentApplication = &TheSaverApplication;
-  CompleteSettingsKeyPath();
+  InstallMessageBoxes();
   ParseCommandLine(JoinCommandLine(argc, argv).c_str());
-  LoadSettings();  // also makes the installation folder current; links.txt must exist
-
   if (RunMode == Configure) {
+    CompleteSettingsKeyPath();
+    LoadSettings();  // links.txt must exist even for the dialog
     // The settings dialog runs here; it saves the settings itself when closed with OK.
     return 0;
   }
-
-  if (RunMode == Saver) {
-    WindowWidth = 800;
-    WindowHeight = 600;
-    Fullscreen = 1;
-  } else {
-    Fullscreen = 0;  // the size is the host window's, read when it is wrapped
-  }
-  Prefer32Bit = 1;
-  VSync = 1;
-  DataDirectory = installDir + "/Data/";
-  if (chdir(DataDirectory.c_str()) != 0) {
-    // Not reported here: the first data file that cannot be loaded says what is missing.
-  }
+  PrepareRun();
 
   InstallQuitSignalHandlers();
   PrepareVideo();
@@ -77,6 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Quiet Highland: can't open the display: %s\n", SDL_GetError());
     return 1;
   }
+  UseSdlClock();
   if (!CreateMainWindow()) {
     SDL_Quit();
     return 1;

@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "host/clock.h"
+#include "core/clock.h"
 #include "host/events.h"
 #include "host/host_state.h"
 #include "host/saver.h"

@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "host/application.h"
-#include "host/clock.h"
+#include "core/clock.h"
 #include "host/host_state.h"
+#include "host/startup.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "overlay/clock.h"
@@ -16,7 +17,7 @@
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/level.h"
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
 
@@ -47,7 +48,7 @@ bool StartSaverMode(SDL_Window* window) {
   DeviceWindow.placeWindow = PlaceWindow;
   std::unique_ptr<GraphicsAdapter> adapter;
   if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
-  if (!InitDevice(std::move(adapter), window)) return false;
+  if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) return false;
   int width = 0, height = 0;
   SDL_GetWindowSize(window, &width, &height);
   UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));

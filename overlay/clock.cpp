@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/clock.h"
+#include "core/clock.h"
 #include "overlay/font.h"
 #include "resources/settings.h"
 

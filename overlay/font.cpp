@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/byte_cursor.h"
 #include "render/sprites.h"
 #include "resources/file_table.h"
 #include "resources/textures.h"
@@ -15,17 +16,17 @@ namespace {
 // Rewritten for every glyph; nothing is allocated while text is drawn.
 SpriteVertex glyphQuad[4];
 
-int32_t ReadInt32Le(const uint8_t* bytes) {
-  const uint32_t value = uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) |
-                         (uint32_t{bytes[3]} << 24);
-  return static_cast<int32_t>(value);
+// The grid's cells per row: the metrics' first field.
+int32_t CellsPerRow(const uint8_t* bytes, int32_t size) {
+  ByteCursor in(bytes, size > 0 ? static_cast<size_t>(size) : 0);
+  return in.I32();
 }
 
 // A metrics file the drawing can trust: long enough for both tables, a grid that cannot
 // divide by zero, and every glyph inside the grid.
 bool MetricsUsable(const uint8_t* bytes, int32_t size) {
   if (size < kFontMetricsSize) return false;
-  const int32_t cellsPerRow = ReadInt32Le(bytes);
+  const int32_t cellsPerRow = CellsPerRow(bytes, size);
   if (cellsPerRow < 1 || cellsPerRow > kMaxFontCellsPerRow) return false;
   const int32_t cellCount = cellsPerRow * cellsPerRow;
   for (int c = 0; c < 256; ++c) {
@@ -48,7 +49,7 @@ bool LoadFont(const char* baseName) {
     FatalMissingFile(name);
   }
 
-  const int32_t cellsPerRow = ReadInt32Le(bytes);
+  const int32_t cellsPerRow = CellsPerRow(bytes, size);
   Font.cellsPerRow = cellsPerRow;
   Font.cellUV = 1.0f / static_cast<float>(cellsPerRow);
   // The texture counts as 512 texels wide whatever its real size: a cell is 512 / cellsPerRow

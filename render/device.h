@@ -10,7 +10,7 @@
 #include "render/buffers.h"
 #include "render/d3d_types.h"
 #include "render/texture.h"
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
 

@@ -3,14 +3,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/fatal.h"
-#include "host/host_state.h"
+#include "core/fatal.h"
 #include "render/states.h"
 
 namespace qh {
 
 DisplayModeTableState DisplayModeTable;
 DisplayModeRecord CurrentDisplayMode;
+DeviceConfig DeviceConfiguration;
 D3DPRESENT_PARAMETERS PresentParameters;
 DeviceWindowHooks DeviceWindow;
 
@@ -70,11 +70,11 @@ void EnumerateDisplayModes() {
 }
 
 void SelectDisplayMode() {
-  const int32_t wantedBits = Prefer32Bit ? 32 : 16;
+  const int32_t wantedBits = DeviceConfiguration.prefer32Bit ? 32 : 16;
   for (int32_t i = 0; i < DisplayModeTable.count; ++i) {
     const DisplayModeRecord& record = DisplayModeTable.records[i];
-    if (record.bitsPerPixel == wantedBits && record.width == static_cast<uint32_t>(WindowWidth) &&
-        record.height == static_cast<uint32_t>(WindowHeight)) {
+    if (record.bitsPerPixel == wantedBits && record.width == static_cast<uint32_t>(DeviceConfiguration.width) &&
+        record.height == static_cast<uint32_t>(DeviceConfiguration.height)) {
       CurrentDisplayMode = record;
       return;
     }
@@ -83,8 +83,9 @@ void SelectDisplayMode() {
   CurrentDisplayMode = DisplayModeTable.records[0];
 }
 
-bool InitDevice(std::unique_ptr<GraphicsAdapter> adapter, void* window) {
+bool InitDevice(std::unique_ptr<GraphicsAdapter> adapter, void* window, const DeviceConfig& config) {
   ReleaseDevice();
+  DeviceConfiguration = config;
   if (adapter == nullptr) return false;
   ownedAdapter = std::move(adapter);
   Direct3D = ownedAdapter.get();
@@ -104,7 +105,7 @@ bool InitDevice(std::unique_ptr<GraphicsAdapter> adapter, void* window) {
   PresentParameters.AutoDepthStencilFormat = CurrentDisplayMode.depthFormat;
   PresentParameters.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   PresentParameters.FullScreen_RefreshRateInHz = 0;
-  PresentParameters.FullScreen_PresentationInterval = VSync ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
+  PresentParameters.FullScreen_PresentationInterval = DeviceConfiguration.vsync ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
 
   ownedDevice = Direct3D->CreateDevice(&PresentParameters);
   if (ownedDevice == nullptr) {
@@ -150,9 +151,11 @@ void PresentFrame() {
   int32_t screenHeight = 0;
   if (DeviceWindow.screenSize != nullptr) DeviceWindow.screenSize(window, &screenWidth, &screenHeight);
   // Each half truncated toward zero, as integer division does.
-  const int32_t x = screenWidth / 2 - WindowWidth / 2;
-  const int32_t y = screenHeight / 2 - WindowHeight / 2;
-  if (DeviceWindow.placeWindow != nullptr) DeviceWindow.placeWindow(window, x, y, WindowWidth, WindowHeight);
+  const int32_t width = DeviceConfiguration.width;
+  const int32_t height = DeviceConfiguration.height;
+  const int32_t x = screenWidth / 2 - width / 2;
+  const int32_t y = screenHeight / 2 - height / 2;
+  if (DeviceWindow.placeWindow != nullptr) DeviceWindow.placeWindow(window, x, y, width, height);
 }
 
 void ResetDevice() {

@@ -9,6 +9,16 @@
 
 namespace qh {
 
+// What the caller wants of the device: the back buffer's size, full screen or not, the
+// preferred depth, and whether presents wait for the display's refresh.
+struct DeviceConfig {
+  int32_t width = 800;
+  int32_t height = 600;
+  int32_t fullScreen = 1;
+  int32_t prefer32Bit = 1;
+  int32_t vsync = 1;
+};
+
 struct DisplayModeRecord {
   uint32_t width = 0;
   uint32_t height = 0;
@@ -26,6 +36,8 @@ struct DisplayModeTableState {
 };
 extern DisplayModeTableState DisplayModeTable;
 extern DisplayModeRecord CurrentDisplayMode;
+// The configuration InitDevice was given; mode selection and every reset read it.
+extern DeviceConfig DeviceConfiguration;
 // Used for creation and for every reset; hDeviceWindow is the SDL_Window.
 extern D3DPRESENT_PARAMETERS PresentParameters;
 
@@ -43,10 +55,10 @@ bool IsUsableDisplayMode(const D3DDISPLAYMODE& mode);
 
 // Takes the adapter (none: fails without a message) and creates Device for the window.
 // A device that cannot be created is reported ("Can't init Direct3D").
-bool InitDevice(std::unique_ptr<GraphicsAdapter> adapter, void* window);
+bool InitDevice(std::unique_ptr<GraphicsAdapter> adapter, void* window, const DeviceConfig& config);
 void EnumerateDisplayModes();
 void ProbeDepthFormat(DisplayModeRecord& record);
-// The first record of WindowWidth x WindowHeight at the preferred depth, else entry 0.
+// The first record of the configured size at the preferred depth, else entry 0.
 void SelectDisplayMode();
 void ApplyDefaultDeviceStates();
 // Presents, and resets the device when it reports it can be reset.

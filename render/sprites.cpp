@@ -1,7 +1,6 @@
 #include "render/sprites.h"
 
 #include "render/device.h"
-#include "resources/textures.h"
 
 namespace qh {
 
@@ -33,10 +32,6 @@ D3DCOLOR TintColour(D3DCOLOR colour) {
   const uint32_t g = TintChannel((colour >> 8) & 0xFF, SpriteTint.g);
   const uint32_t b = TintChannel(colour & 0xFF, SpriteTint.b);
   return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
-void BindTexture(const TextureRecord* record) {
-  Device->SetTexture(0, record != nullptr ? record->texture.get() : nullptr);
 }
 
 void DrawSprite(float x, float y, Vec2 pivot, float angle, float width, float height, const TexRect& rect,

@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "render/d3d_types.h"
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
-
-struct TextureRecord;
 
 // 24 bytes, flexible vertex format XYZ | DIFFUSE | TEX1 (0x142).
 struct SpriteVertex {
@@ -29,7 +27,6 @@ struct TexRect {
 
 void SetSpriteTint(float r, float g, float b, float a);
 D3DCOLOR TintColour(D3DCOLOR colour);  // each channel x tint, truncated, low 8 bits
-void BindTexture(const TextureRecord* record);  // none unbinds stage 0
 void DrawSprite(float x, float y, Vec2 pivot, float angle, float width, float height, const TexRect& rect,
                 D3DCOLOR colour, float z);
 void DrawQuad(const Vec3& p, const Vec3& q, const Vec3& r, const Vec3& s, const Vec2& tp, const Vec2& tq,

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "render/d3d_types.h"
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/fatal.h"
+#include "core/fatal.h"
 
 namespace qh {
 

@@ -10,20 +10,30 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_cursor.h"
+
 namespace qh {
 
 namespace {
 // Whether a TGA file holds every pixel its header promises. SDL_image fills the pixels of a
 // cut-off file instead of failing, and a picture with a missing part is no picture.
 bool TgaDataComplete(const uint8_t* bytes, size_t size) {
-  if (size < 18) return false;
-  const size_t idLength = bytes[0];
-  const size_t mapLength = bytes[1] != 0 ? size_t{bytes[5]} | size_t{bytes[6]} << 8 : 0;
-  const size_t mapEntryBytes = (size_t{bytes[7]} + 7) / 8;
-  const size_t pixels = (size_t{bytes[12]} | size_t{bytes[13]} << 8) * (size_t{bytes[14]} | size_t{bytes[15]} << 8);
-  const size_t pixelBytes = (size_t{bytes[16]} + 7) / 8;
+  ByteCursor header(bytes, size);
+  const size_t idLength = header.U8();
+  const uint8_t mapType = header.U8();
+  const uint8_t imageType = header.U8();
+  header.Skip(2);  // first map entry
+  const size_t mapLength = mapType != 0 ? header.U16() : (header.Skip(2), 0);
+  const size_t mapEntryBytes = (size_t{header.U8()} + 7) / 8;
+  header.Skip(4);  // origin
+  const size_t width = header.U16();
+  const size_t height = header.U16();
+  const size_t pixelBytes = (size_t{header.U8()} + 7) / 8;
+  header.Skip(1);  // descriptor
+  if (!header.Ok()) return false;
+  const size_t pixels = width * height;
   size_t at = 18 + idLength + mapLength * mapEntryBytes;
-  switch (bytes[2]) {
+  switch (imageType) {
     case 1:
     case 2:
     case 3:  // uncompressed: colour-mapped, true-colour, grey

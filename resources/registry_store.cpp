@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/hex_digit.h"
+
 namespace qh {
 
 namespace {
@@ -33,13 +35,6 @@ std::string_view TrimLeft(std::string_view s) {
 std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && IsBlankChar(s.back())) s.remove_suffix(1);
   return s;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
@@ -104,7 +99,7 @@ bool ParseHexList(std::string_view s, std::string* out) {
     s = TrimLeft(s);
     size_t digits = 0;
     int value = 0;
-    while (digits < s.size() && HexDigit(s[digits]) >= 0) value = value * 16 + HexDigit(s[digits++]);
+    while (digits < s.size() && HexDigitValue(s[digits]) >= 0) value = value * 16 + HexDigitValue(s[digits++]);
     if (digits == 0 || digits > 2) return false;
     out->push_back(static_cast<char>(value));
     s = TrimLeft(s.substr(digits));
@@ -141,8 +136,8 @@ bool ParseValueData(std::string_view data, RegValue* value) {
     if (digits.empty() || digits.size() > 8) return false;
     uint32_t number = 0;
     for (const char c : digits) {
-      if (HexDigit(c) < 0) return false;
-      number = number * 16 + static_cast<uint32_t>(HexDigit(c));
+      if (HexDigitValue(c) < 0) return false;
+      number = number * 16 + static_cast<uint32_t>(HexDigitValue(c));
     }
     value->type = RegValueType::Dword;
     value->typeCode = 4;
@@ -160,8 +155,8 @@ bool ParseValueData(std::string_view data, RegValue* value) {
     if (close == std::string_view::npos || close == 4 || close > 12) return false;
     uint32_t code = 0;
     for (const char c : data.substr(4, close - 4)) {
-      if (HexDigit(c) < 0) return false;
-      code = code * 16 + static_cast<uint32_t>(HexDigit(c));
+      if (HexDigitValue(c) < 0) return false;
+      code = code * 16 + static_cast<uint32_t>(HexDigitValue(c));
     }
     value->type = code == 3 ? RegValueType::Binary : RegValueType::Other;
     value->typeCode = code;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/byte_cursor.h"
 #include "resources/file_table.h"
 #include "resources/key_value.h"
 #include "resources/registry_store.h"
@@ -39,19 +40,6 @@ char keyPrefixArea[256] = "software\\quorvale\\screensavers\\";
 const char productNameArea[256] = "Quiet Highland\0\x24";
 bool keyPathComplete = false;
 
-int32_t GetLe32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutLe32(uint8_t* p, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 // Copies at most capacity - 1 bytes, never ending inside a UTF-8 character.
 void CopyString(char* dest, size_t capacity, const std::string& text) {
   size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
@@ -83,13 +71,13 @@ void CompleteSettingsKeyPath() {
 }
 
 void EncodeSettings(const SettingsRecord& s, uint8_t out[kSettingsBytes]) {
-  PutLe32(out + 0, s.sceneDelayChoice);
-  PutLe32(out + 4, s.volume);
+  StoreU32(out + 0, static_cast<uint32_t>(s.sceneDelayChoice));
+  StoreU32(out + 4, static_cast<uint32_t>(s.volume));
   out[8] = s.dayCycle;
   out[9] = s.showClock;
   out[10] = s.reserved1[0];
   out[11] = s.reserved1[1];
-  PutLe32(out + 12, s.startScene);
+  StoreU32(out + 12, static_cast<uint32_t>(s.startScene));
   out[16] = s.musicOn;
   out[17] = s.natureSounds;
   out[18] = s.reserved2[0];
@@ -97,17 +85,18 @@ void EncodeSettings(const SettingsRecord& s, uint8_t out[kSettingsBytes]) {
 }
 
 void DecodeSettings(const uint8_t in[kSettingsBytes], SettingsRecord* s) {
-  s->sceneDelayChoice = GetLe32(in + 0);
-  s->volume = GetLe32(in + 4);
-  s->dayCycle = in[8];
-  s->showClock = in[9];
-  s->reserved1[0] = in[10];
-  s->reserved1[1] = in[11];
-  s->startScene = GetLe32(in + 12);
-  s->musicOn = in[16];
-  s->natureSounds = in[17];
-  s->reserved2[0] = in[18];
-  s->reserved2[1] = in[19];
+  ByteCursor in20(in, kSettingsBytes);
+  s->sceneDelayChoice = in20.I32();
+  s->volume = in20.I32();
+  s->dayCycle = in20.U8();
+  s->showClock = in20.U8();
+  s->reserved1[0] = in20.U8();
+  s->reserved1[1] = in20.U8();
+  s->startScene = in20.I32();
+  s->musicOn = in20.U8();
+  s->natureSounds = in20.U8();
+  s->reserved2[0] = in20.U8();
+  s->reserved2[1] = in20.U8();
 }
 
 void DecodeSettingsEx(const uint8_t in[kSettingsExBytes], SettingsExRecord* s) {

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/fatal.h"
+#include "core/byte_cursor.h"
+#include "core/fatal.h"
 #include "render/device.h"
 #include "resources/file_table.h"
 #include "resources/image_decode.h"
@@ -59,9 +60,9 @@ void ApplyAlphaPlane(Texture* texture, const uint8_t* plane, size_t planeSize) {
   D3DLOCKED_RECT locked;
   if (Failed(texture->LockRect(0, &locked))) return;
   const size_t texels = size_t{texture->Width(0)} * texture->Height(0);
-  const size_t n = planeSize < texels ? planeSize : texels;
+  ByteCursor in(plane, planeSize);
   auto* bits = static_cast<uint8_t*>(locked.pBits);
-  for (size_t i = 0; i < n; ++i) bits[i * 4 + 3] = plane[i];
+  for (size_t i = 0; i < texels && in.Remaining() > 0; ++i) bits[i * 4 + 3] = in.U8();
   texture->UnlockRect(0);
 }
 
@@ -174,6 +175,10 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
   }
   ReleaseFile(bytes);
   return record;
+}
+
+void BindTexture(const TextureRecord* record) {
+  Device->SetTexture(0, record != nullptr ? record->texture.get() : nullptr);
 }
 
 void ReleaseTexture(TextureRecord* record) {

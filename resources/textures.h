@@ -34,6 +34,8 @@ TextureRecord* GetTexture(const char* name);
 // power-of-two texture; none when the file is missing.
 TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height);
 TextureRecord* CreateBlankTexture(const char* name, int32_t width, int32_t height, D3DFORMAT format);
+// Binds the record's texture to stage 0; none unbinds it.
+void BindTexture(const TextureRecord* record);
 void ReleaseTexture(TextureRecord* record);  // unknown handles (and none) are ignored
 void ReleaseAllTextures();                   // at exit, and between tests
 // The power-of-two texture side for a picture side: 2..1024, strictly greater; 0 when none fits.

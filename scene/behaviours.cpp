@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/application.h"
-#include "host/host_state.h"
+#include "core/frame_timing.h"
 #include "render/sprites.h"
 #include "render/states.h"
 #include "resources/textures.h"

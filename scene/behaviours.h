@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
 

@@ -1,9 +1,9 @@
 #include "scene/level.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_cursor.h"
 #include "resources/file_table.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
@@ -18,13 +18,6 @@ TextureRecord* currentBackground = nullptr;
 float crossfadeCountdown = 0.0f;
 
 namespace {
-// Little-endian reads at fixed offsets of a record whose bytes are known to exist.
-uint32_t U32At(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-float F32At(const uint8_t* p) { return std::bit_cast<float>(U32At(p)); }
-int32_t I32At(const uint8_t* p) { return static_cast<int32_t>(U32At(p)); }
-
 void LevelName(char* out, size_t size, int32_t n) { std::snprintf(out, size, "level%i.lev", n); }
 }  // namespace
 
@@ -32,29 +25,37 @@ int32_t SceneCount() { return SettingsEx.sceneCount == 0 ? 1 : SettingsEx.sceneC
 
 void ParseLevel(const uint8_t* bytes, int32_t size) {
   // The count is trusted only as far as whole records follow it in the file.
-  int64_t count = 0;
-  if (bytes != nullptr && size >= kLevelHeaderSize + 4) {
-    count = I32At(bytes + kLevelHeaderSize);
-    const int64_t present = (int64_t{size} - kLevelHeaderSize - 4) / kLevelRecordSize;
-    if (count > present) count = present;
-    if (count < 0) count = 0;
-  }
+  ByteCursor in(bytes, size > 0 ? static_cast<size_t>(size) : 0);
+  in.Skip(kLevelHeaderSize);
+  int64_t count = in.I32();
+  const int64_t present = static_cast<int64_t>(in.Remaining() / kLevelRecordSize);
+  if (count > present) count = present;
+  if (count < 0) count = 0;
   const bool newPhases = crossfadeCountdown == 0.0f;
   int32_t filled = 0;
   for (int64_t i = 0; i < count && filled < kMaxSceneObjects; ++i) {
-    const uint8_t* record = bytes + kLevelHeaderSize + 4 + i * kLevelRecordSize;
-    char name[33];
-    std::memcpy(name, record, 32);
-    name[32] = '\0';
+    char name[33] = {};
+    in.Bytes(name, 32);
+    Rect rect;
+    rect.x1 = in.F32();
+    rect.y1 = in.F32();
+    rect.x2 = in.F32();
+    rect.y2 = in.F32();
+    const float angle = in.F32();
+    Vec2 param;
+    param.x = in.F32();
+    param.y = in.F32();
+    const uint8_t mirrored = in.U8();
+    const int32_t behind = in.I32();
     const CatalogueEntry* entry = FindCatalogueEntry(name);
     if (entry == nullptr) continue;  // a part the catalogue does not know is left out
     SceneObject& object = SceneObjectTable.objects[filled++];
     object.entry = entry;
-    object.rect = {F32At(record + 32), F32At(record + 36), F32At(record + 40), F32At(record + 44)};
-    object.angle = F32At(record + 48);
-    object.param = {F32At(record + 52), F32At(record + 56)};
-    object.mirrored = record[60];
-    object.behindBackground = I32At(record + 61);
+    object.rect = rect;
+    object.angle = angle;
+    object.param = param;
+    object.mirrored = mirrored;
+    object.behindBackground = behind;
     if (newPhases) object.phase = RandomUpTo(500.0f);
     object.drawnThisFrame = 0;
   }

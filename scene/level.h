@@ -9,7 +9,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene/math.h"
+#include "core/math.h"
 
 namespace qh {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "host/application.h"
-#include "host/host_state.h"
+#include "core/frame_timing.h"
 #include "render/sprites.h"
 #include "render/states.h"
+#include "resources/textures.h"
 #include "scene/level.h"
 
 namespace qh {

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/fatal.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
 #include "resources/file_table.h"
 
 using namespace qh;

@@ -1,7 +1,7 @@
 // The screensaver switches on the command line, the frame timing and the scene delay.
 #include <gtest/gtest.h>
 
-#include "host/clock.h"
+#include "core/clock.h"
 #include "host/host_state.h"
 
 using namespace qh;

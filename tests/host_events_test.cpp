@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "host/clock.h"
+#include "core/clock.h"
 #include "host/events.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"

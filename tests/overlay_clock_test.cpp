@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "host/clock.h"
+#include "core/clock.h"
 #include "overlay/clock.h"
 #include "overlay/font.h"
 #include "overlay_font_files.h"

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "host/fatal.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
 #include "overlay/font.h"
 #include "render/device.h"
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/sprites.h"
 #include "resources/file_table.h"
 #include "resources/textures.h"

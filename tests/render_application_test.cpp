@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/clock.h"
+#include "core/clock.h"
 #include "host/host_state.h"
 #include "host/saver.h"
 #include "render/device_setup.h"
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/states.h"
 #include "resources/file_table.h"
 #include "resources/settings.h"
@@ -28,14 +28,10 @@ namespace {
 class FrameObject : public ::testing::Test {
  protected:
   void SetUp() override {
-    WindowWidth = 800;
-    WindowHeight = 600;
-    Prefer32Bit = 1;
-    VSync = 1;
     auto adapter = std::make_unique<RecordingAdapter>();
     adapter->modes = {{800, 600, 60, D3DFMT_X8R8G8B8}};
     RecordingAdapter* raw = adapter.get();
-    ASSERT_TRUE(InitDevice(std::move(adapter), nullptr));
+    ASSERT_TRUE(InitDevice(std::move(adapter), nullptr, DeviceConfig{}));
     device_ = raw->createdDevice;
     device_->ClearRecord();
     SceneClockMs = 0.0;
@@ -233,7 +229,7 @@ class WatchedAdapter : public RecordingAdapter {
 TEST_F(FrameObject, ShutdownReleasesTexturesThenTheDeviceThenTheAdapter) {
   auto adapter = std::make_unique<WatchedAdapter>();
   adapter->modes = {{800, 600, 60, D3DFMT_X8R8G8B8}};
-  ASSERT_TRUE(InitDevice(std::move(adapter), nullptr));
+  ASSERT_TRUE(InitDevice(std::move(adapter), nullptr, DeviceConfig{}));
   ASSERT_NE(CreateBlankTexture("one", 4, 4, D3DFMT_A8R8G8B8), nullptr);
   ASSERT_NE(CreateBlankTexture("two", 4, 4, D3DFMT_A8R8G8B8), nullptr);
   shutdownLog.clear();

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 
 using namespace qh;
 

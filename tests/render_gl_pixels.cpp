@@ -11,11 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "host/host_state.h"
+#include "host/application.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "render/sprites.h"
 #include "render/states.h"
+#include "resources/textures.h"
 
 using namespace qh;
 
@@ -43,13 +44,9 @@ class GlPixels : public ::testing::Test {
   void TearDown() override { Close(); }
 
   void Open(int width, int height) {
-    WindowWidth = 800;
-    WindowHeight = 600;
-    Prefer32Bit = 1;
-    VSync = 1;
     window_ = SDL_CreateWindow("pixels", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
-    ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(window_), window_));
+    ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(window_), window_, DeviceConfig{}));
     device_ = dynamic_cast<GlDevice*>(Device);
     ASSERT_NE(device_, nullptr);
     ASSERT_EQ(device_->BackBufferWidth(), 800u);
@@ -66,21 +63,8 @@ class GlPixels : public ::testing::Test {
     SetSpriteTint(1, 1, 1, 1);
   }
 
-  // The states every Saver frame sets before drawing.
-  static void SetFrameStates() {
-    SetDeviceRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    Matrix4 view = Identity();
-    PreTranslate(view, 0, 0, 50);
-    SetWorldTransform(nullptr);
-    SetViewTransform(&view);
-    SetOrthoProjection(800, 600, 1, 100);
-    SetDeviceRenderState(D3DRS_ZWRITEENABLE, 0);
-    EnableFeature(AlphaBlend);
-    SetBlendMode(Alpha);
-    DisableFeature(DepthTest);
-    SetDeviceRenderState(D3DRS_ALPHATESTENABLE, 1);
-    SetDeviceRenderState(D3DRS_ALPHAREF, 1);
-  }
+  // The states every Saver frame sets before drawing, as the saver sets them.
+  static void SetFrameStates() { SetSaverFrameStates(); }
 
   // A texture of w x h texels given as 0xAARRGGBB values, rows top to bottom.
   Texture* MakeTexture(uint32_t w, uint32_t h, const std::vector<uint32_t>& argb, D3DFORMAT format = D3DFMT_A8R8G8B8,

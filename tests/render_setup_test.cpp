@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "host/fatal.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
 #include "host/host_state.h"
 #include "render/device_setup.h"
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/states.h"
 
 using namespace qh;
@@ -23,10 +24,7 @@ class DeviceSetup : public ::testing::Test {
  protected:
   void SetUp() override {
     SetMessageBoxesEnabled(false);
-    WindowWidth = 800;
-    WindowHeight = 600;
-    Prefer32Bit = 1;
-    VSync = 1;
+    config_ = DeviceConfig{};
     DeviceWindow = DeviceWindowHooks{};
     auto owned = std::make_unique<RecordingAdapter>();
     adapter_ = owned.get();
@@ -38,11 +36,12 @@ class DeviceSetup : public ::testing::Test {
   }
 
   // Creates the device over the adapter prepared by the test.
-  bool Init(void* window = nullptr) { return InitDevice(std::move(pending_), window); }
+  bool Init(void* window = nullptr) { return InitDevice(std::move(pending_), window, config_); }
   RecordingDevice* Recorder() { return adapter_->createdDevice; }
 
   RecordingAdapter* adapter_ = nullptr;
   std::unique_ptr<RecordingAdapter> pending_;
+  DeviceConfig config_;  // 800 x 600, 32-bit preferred, vsync
 };
 
 TEST_F(DeviceSetup, EightHundredBySixHundredAtBothDepthsGivesTheThirtyTwoBitMode) {
@@ -93,7 +92,7 @@ TEST_F(DeviceSetup, WithoutAMatchEvenASixteenBitFirstEntryIsUsed) {
 }
 
 TEST_F(DeviceSetup, SixteenBitsAreWantedWhenThirtyTwoAreNotPreferred) {
-  Prefer32Bit = 0;
+  config_.prefer32Bit = 0;
   adapter_->modes = {Mode(800, 600, D3DFMT_X8R8G8B8), Mode(800, 600, D3DFMT_R5G6B5)};
   ASSERT_TRUE(Init());
   EXPECT_EQ(CurrentDisplayMode.bitsPerPixel, 16);
@@ -141,8 +140,8 @@ TEST_F(DeviceSetup, TheAspectToleranceIsOneHundredthAroundOnePointThreeThree) {
 
 TEST_F(DeviceSetup, TheTableHoldsTwoHundredFiftySixModesAndIgnoresTheRest) {
   for (uint32_t i = 0; i < 300; ++i) adapter_->modes.push_back(Mode(640 + 4 * i, 480 + 3 * i, D3DFMT_X8R8G8B8));
-  WindowWidth = 640 + 4 * 299;  // listed, but beyond the table
-  WindowHeight = 480 + 3 * 299;
+  config_.width = 640 + 4 * 299;  // listed, but beyond the table
+  config_.height = 480 + 3 * 299;
   ASSERT_TRUE(Init());
   EXPECT_EQ(DisplayModeTable.count, 256);
   EXPECT_EQ(DisplayModeTable.records[255].width, 640u + 4 * 255);
@@ -197,7 +196,7 @@ TEST_F(DeviceSetup, ADepthFormatMustPassBothChecks) {
 }
 
 TEST_F(DeviceSetup, WithoutVSyncFramesArePresentedImmediately) {
-  VSync = 0;
+  config_.vsync = 0;
   adapter_->modes = {Mode(800, 600, D3DFMT_X8R8G8B8)};
   ASSERT_TRUE(Init());
   EXPECT_EQ(adapter_->createParams.FullScreen_PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
@@ -217,7 +216,7 @@ TEST_F(DeviceSetup, AFailedCreationSaysSoAndLeavesNoDevice) {
 TEST_F(DeviceSetup, NoAdapterFailsWithoutAMessage) {
   pending_.reset();
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(InitDevice(nullptr, nullptr));
+  EXPECT_FALSE(InitDevice(nullptr, nullptr, config_));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(Device, nullptr);
   EXPECT_EQ(Direct3D, nullptr);
@@ -324,8 +323,8 @@ TEST_F(DeviceLoss, NotResetResetsRestoresTheDefaultsAndRecentresTheWindow) {
 TEST_F(DeviceLoss, EachHalfOfTheCentringIsTruncated) {
   placement::screenWidth = 1365;  // 682, not 682.5
   placement::screenHeight = 601;  // 300
-  WindowWidth = 801;              // 400
-  WindowHeight = 599;             // 299
+  DeviceConfiguration.width = 801;   // 400
+  DeviceConfiguration.height = 599;  // 299
   Recorder()->nextCooperativeLevel = D3DERR_DEVICENOTRESET;
   PresentFrame();
   EXPECT_EQ(placement::x, 282);
@@ -335,8 +334,8 @@ TEST_F(DeviceLoss, EachHalfOfTheCentringIsTruncated) {
 }
 
 TEST_F(DeviceLoss, ResetChoosesTheModeAgain) {
-  WindowWidth = 640;
-  WindowHeight = 480;
+  DeviceConfiguration.width = 640;
+  DeviceConfiguration.height = 480;
   ResetDevice();
   EXPECT_EQ(CurrentDisplayMode.width, 640u);
   EXPECT_EQ(Recorder()->lastResetParams.BackBufferWidth, 640u);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/sprites.h"
 #include "resources/textures.h"
 

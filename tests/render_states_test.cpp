@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/states.h"
 
 using namespace qh;

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "scene/math.h"
+#include "core/math.h"
 
 using namespace qh;
 

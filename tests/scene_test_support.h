@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/fatal.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
 #include "host/host_state.h"
 #include "render/device.h"
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 #include "render/sprites.h"
 #include "resources/file_table.h"
 #include "resources/settings.h"
@@ -26,7 +27,7 @@
 #include "scene/catalogue.h"
 #include "scene/director.h"
 #include "scene/level.h"
-#include "scene/math.h"
+#include "core/math.h"
 #include "scene/spray.h"
 
 namespace qh::scenetest {

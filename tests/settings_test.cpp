@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/fatal.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
 #include "resources/file_table.h"
 #include "resources/settings.h"
 #include "store_test_support.h"

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/fatal.h"
-#include "render/recording_device.h"
+#include "core/fatal.h"
+#include "host/message_box.h"
+#include "tests/support/recording_device.h"
 #include "resources/file_table.h"
 #include "resources/textures.h"
 

@@ -3,7 +3,6 @@
 // PNG pictures of the 800x600 back buffer and a WAV file of the run's sound.
 #include <SDL.h>
 #include <SDL_image.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -16,10 +15,11 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/clock.h"
-#include "host/fatal.h"
+#include "core/clock.h"
+#include "host/message_box.h"
 #include "host/host_state.h"
 #include "host/saver.h"
+#include "host/startup.h"
 #include "render/device.h"
 #include "render/gl_device.h"
 #include "resources/settings.h"
@@ -263,17 +263,8 @@ int main(int argc, char** argv) {
 
   // The saver's own start-up: settings, geometry, data folder.
   CurrentApplication = &TheSaverApplication;
-  CompleteSettingsKeyPath();
-  LoadSettings();
-  WindowWidth = 800;
-  WindowHeight = 600;
-  Fullscreen = 1;
-  Prefer32Bit = 1;
-  VSync = 1;
-  DataDirectory = installDir + "/Data/";
-  if (chdir(DataDirectory.c_str()) != 0) {
-    // Not reported here: the first data file that cannot be loaded says what is missing.
-  }
+  RunMode = Saver;
+  PrepareRun();
 
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quiet-highland-render: no offscreen video: %s\n", SDL_GetError());

@@ -1,14 +1,19 @@
-#include "host/clock.h"
+#include "core/clock.h"
 
-#include <SDL.h>
+#include <chrono>
 
 namespace qh {
 
-uint32_t SdlClock::NowMs() { return SDL_GetTicks(); }
+uint32_t MonotonicClock::NowMs() {
+  static const auto origin = std::chrono::steady_clock::now();
+  const auto elapsed = std::chrono::steady_clock::now() - origin;
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
 
 namespace {
-SdlClock sdlClock;
-Clock* current = &sdlClock;
+MonotonicClock monotonicClock;
+Clock* defaultClock = &monotonicClock;
+Clock* current = &monotonicClock;
 
 bool timeFixed = false;
 int32_t fixedSeconds = 0;
@@ -16,7 +21,13 @@ uint32_t fixedAtMs = 0;
 }  // namespace
 
 Clock& CurrentClock() { return *current; }
-void InstallClock(Clock* clock) { current = clock != nullptr ? clock : &sdlClock; }
+void InstallClock(Clock* clock) { current = clock != nullptr ? clock : defaultClock; }
+
+void SetDefaultClock(Clock* clock) {
+  const bool usingDefault = current == defaultClock;
+  defaultClock = clock != nullptr ? clock : &monotonicClock;
+  if (usingDefault) current = defaultClock;
+}
 
 void FixLocalTimeOfDay(int32_t secondsSinceMidnight) {
   timeFixed = true;

@@ -1,4 +1,4 @@
-#include "scene/math.h"
+#include "core/math.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "render/recording_device.h"
+#include "tests/support/recording_device.h"
 
 #include <algorithm>
 #include <cstring>

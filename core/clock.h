@@ -1,5 +1,6 @@
-// The one clock everything that animates reads. The saver uses SDL's 32-bit millisecond
-// counter (which wraps like the system's); tests and the capture tool drive a fixed step.
+// The one clock everything that animates reads. The saver installs SDL's 32-bit
+// millisecond counter (which wraps like the system's); tests and the capture tool drive a
+// fixed step. Until one is installed, a monotonic millisecond counter stands in.
 #pragma once
 #include <cstdint>
 #include <ctime>
@@ -14,8 +15,8 @@ class Clock {
   virtual void FrameEnded() {}
 };
 
-// SDL_GetTicks(); SDL must be initialised.
-class SdlClock : public Clock {
+// Milliseconds since the first reading, from the system's monotonic clock, cut to 32 bits.
+class MonotonicClock : public Clock {
  public:
   uint32_t NowMs() override;
 };
@@ -36,9 +37,11 @@ class FixedStepClock : public Clock {
   uint32_t step_;
 };
 
-// The clock in use (an SdlClock unless one was installed). Not owned.
+// The clock in use (the monotonic one unless another was installed). Not owned.
 Clock& CurrentClock();
-void InstallClock(Clock* clock);  // nullptr restores the SDL clock
+void InstallClock(Clock* clock);  // nullptr restores the default clock
+// What InstallClock(nullptr) restores: the host sets SDL's counter here at start-up.
+void SetDefaultClock(Clock* clock);
 
 // The local time of day shown by the clock overlay: the system's, unless fixed. A fixed
 // time of day advances with CurrentClock() from the moment it was fixed.
