@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_data.h"
+
 namespace golden {
 
 namespace fs = std::filesystem;
 
 inline void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  qh::testdata::WriteBytes(path.string(), bytes);
 }
 
 inline void WriteFile(const fs::path& path, const std::string& text) {

@@ -17,6 +17,7 @@
 #include "overlay/font.h"
 #include "render/device.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/test_data.h"
 #include "render/sprites.h"
 #include "resources/file_table.h"
 #include "resources/textures.h"
@@ -52,32 +53,11 @@ struct FontMetrics {
 };
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  if (!bytes.empty()) {
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  }
-  std::fclose(file);
+  ASSERT_TRUE(testdata::WriteBytes(path, bytes)) << path;
 }
 
-// An uncompressed 32-bit TGA, top-left origin, every texel the same colour.
-inline std::vector<uint8_t> SolidTga(int side, uint32_t argb) {
-  std::vector<uint8_t> tga(18, 0);
-  tga[2] = 2;
-  tga[12] = static_cast<uint8_t>(side);
-  tga[13] = static_cast<uint8_t>(side >> 8);
-  tga[14] = static_cast<uint8_t>(side);
-  tga[15] = static_cast<uint8_t>(side >> 8);
-  tga[16] = 32;
-  tga[17] = 0x28;
-  for (int i = 0; i < side * side; ++i) {
-    tga.push_back(static_cast<uint8_t>(argb));
-    tga.push_back(static_cast<uint8_t>(argb >> 8));
-    tga.push_back(static_cast<uint8_t>(argb >> 16));
-    tga.push_back(static_cast<uint8_t>(argb >> 24));
-  }
-  return tga;
-}
+// An uncompressed 32-bit TGA, every texel the same colour.
+inline std::vector<uint8_t> SolidTga(int side, uint32_t argb) { return testdata::SolidTga(side, side, argb); }
 
 // A scratch data directory made current for the test, a recording device, and clean
 // file and texture tables before and after.

@@ -29,16 +29,7 @@ using golden::WriteFile;
 
 namespace {
 
-// An uncompressed 32-bit TGA of one colour (0xAARRGGBB), top row first.
-std::vector<uint8_t> SolidTga(int width, int height, uint32_t argb) {
-  std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
-                              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 32, 0x28};
-  for (int i = 0; i < width * height; ++i) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(argb >> (8 * k)));
-  }
-  return out;
-}
+using qh::testdata::SolidTga;
 
 // One scene without objects and with a black background: nothing but the clock reaches
 // the picture.
@@ -48,8 +39,7 @@ void MakeInstallation(const fs::path& root) {
   WriteFile(data / "sky.tga", SolidTga(4, 4, 0xFF000000u));
   WriteFile(data / "_a_back0.jpg", SolidTga(800, 600, 0xFF000000u));
   WriteFile(data / "gameobjs.txt", std::string("[sky/]\r\nsky=sky.tga\r\n[/]\r\n"));
-  std::vector<uint8_t> level(68, 0);  // header, then an object count of 0
-  WriteFile(data / "level0.lev", level);
+  WriteFile(data / "level0.lev", qh::testdata::LevelBytes({}));  // no objects
 
   // The clock on, no day cycle, no music, no nature sounds; one scene.
   golden::WriteStore(root, install, "00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,00,00,00,00",

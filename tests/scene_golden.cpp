@@ -47,15 +47,10 @@ struct Picture {
   }
 };
 
-// An uncompressed 32-bit TGA, top row first. The byte pair FF D9 would end the picture
-// early when it is read as an alpha-plane file, so it is kept out of the pixel bytes.
+// An uncompressed 32-bit TGA. The byte pair FF D9 would end the picture early when it is
+// read as an alpha-plane file, so it is kept out of the pixel bytes.
 std::vector<uint8_t> Tga(const Picture& p) {
-  const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              static_cast<uint8_t>(p.width), static_cast<uint8_t>(p.width >> 8),
-                              static_cast<uint8_t>(p.height), static_cast<uint8_t>(p.height >> 8), 32, 0x28};
-  std::vector<uint8_t> out(sizeof header + p.bgra.size());
-  std::memcpy(out.data(), header, sizeof header);
-  std::memcpy(out.data() + sizeof header, p.bgra.data(), p.bgra.size());
+  std::vector<uint8_t> out = qh::testdata::TgaFromBgra(p.width, p.height, p.bgra);
   for (size_t i = 0; i + 1 < out.size(); ++i) {
     if (out[i] == 0xFF && out[i + 1] == 0xD9) out[i + 1] = 0xD8;
   }
@@ -148,35 +143,9 @@ Picture Background(int scene) {
 
 // ---- level files ----------------------------------------------------------------------
 
-struct Placed {
-  const char* name;
-  float x1, y1, x2, y2, angle, paramX, paramY;
-  uint8_t mirrored;
-  int32_t behindBackground;
-};
+using Placed = qh::testdata::LevelRecord;
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void PutF32(std::vector<uint8_t>& out, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  PutU32(out, v);
-}
-
-std::vector<uint8_t> LevelFile(const std::vector<Placed>& objects) {
-  std::vector<uint8_t> out(64, 0);
-  PutU32(out, static_cast<uint32_t>(objects.size()));
-  for (const Placed& o : objects) {
-    uint8_t name[32] = {};
-    std::snprintf(reinterpret_cast<char*>(name), sizeof name, "%s", o.name);
-    out.insert(out.end(), name, name + 32);
-    for (float f : {o.x1, o.y1, o.x2, o.y2, o.angle, o.paramX, o.paramY}) PutF32(out, f);
-    out.push_back(o.mirrored);
-    PutU32(out, static_cast<uint32_t>(o.behindBackground));
-  }
-  return out;
-}
+std::vector<uint8_t> LevelFile(const std::vector<Placed>& objects) { return qh::testdata::LevelBytes(objects); }
 
 // ---- the installation and the run ------------------------------------------------------
 

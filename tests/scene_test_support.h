@@ -29,67 +29,24 @@
 #include "scene/level.h"
 #include "core/math.h"
 #include "scene/spray.h"
+#include "tests/support/test_data.h"
 
 namespace qh::scenetest {
 
-struct LevelRecord {
-  std::string name;
-  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  float angle = 0;
-  float paramX = 0, paramY = 0;
-  uint8_t mirrored = 0;
-  int32_t behindBackground = 0;
-};
-
-inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-inline void PutF32(std::vector<uint8_t>& out, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  PutU32(out, v);
-}
-
-// A level file: 64-byte header, the count (the number of records unless given), records.
-constexpr int64_t kCountOfRecords = INT64_MIN;
-inline std::vector<uint8_t> LevelBytes(const std::vector<LevelRecord>& records, int64_t count = kCountOfRecords) {
-  std::vector<uint8_t> out(64, 0);
-  std::memcpy(out.data(), "test level", 10);
-  PutU32(out, static_cast<uint32_t>(count == kCountOfRecords ? static_cast<int64_t>(records.size()) : count));
-  for (const LevelRecord& r : records) {
-    uint8_t name[32] = {};
-    std::memcpy(name, r.name.data(), r.name.size() < 32 ? r.name.size() : 32);
-    out.insert(out.end(), name, name + 32);
-    PutF32(out, r.x1);
-    PutF32(out, r.y1);
-    PutF32(out, r.x2);
-    PutF32(out, r.y2);
-    PutF32(out, r.angle);
-    PutF32(out, r.paramX);
-    PutF32(out, r.paramY);
-    out.push_back(r.mirrored);
-    PutU32(out, static_cast<uint32_t>(r.behindBackground));
-  }
-  return out;
-}
+using testdata::kCountOfRecords;
+using testdata::LevelBytes;
+using testdata::LevelRecord;
 
 inline void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(name.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << name;
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  ASSERT_TRUE(testdata::WriteBytes(name, bytes)) << name;
 }
 inline void WriteText(const std::string& name, const std::string& text) {
-  WriteBytes(name, std::vector<uint8_t>(text.begin(), text.end()));
+  ASSERT_TRUE(testdata::WriteText(name, text)) << name;
 }
 
-// An uncompressed 32-bit TGA, top row first, every texel (b, g, r, a).
+// Every texel (b, g, r, a).
 inline std::vector<uint8_t> TgaBytes(int width, int height, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
-  std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8),
-                              static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 32, 0x28};
-  for (int i = 0; i < width * height; ++i) out.insert(out.end(), {b, g, r, a});
-  return out;
+  return testdata::SolidTga(width, height, uint32_t{a} << 24 | uint32_t{r} << 16 | uint32_t{g} << 8 | b);
 }
 
 // A texture registered under `name` without any file behind it.

@@ -15,6 +15,7 @@
 #include "core/fatal.h"
 #include "host/message_box.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/test_data.h"
 #include "resources/file_table.h"
 #include "resources/textures.h"
 
@@ -23,7 +24,7 @@ using namespace qh;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using PixelFunction = std::function<uint32_t(int x, int y)>;  // 0xAARRGGBB
+using testdata::PixelFunction;  // 0xAARRGGBB
 
 Bytes Encode(int w, int h, const PixelFunction& pixel, bool jpeg) {
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -42,21 +43,8 @@ Bytes Encode(int w, int h, const PixelFunction& pixel, bool jpeg) {
 
 Bytes Jpeg(int w, int h, uint32_t argb) { return Encode(w, h, [=](int, int) { return argb; }, true); }
 
-// An uncompressed 32-bit TGA, rows from the top.
-Bytes Tga(int w, int h, const PixelFunction& pixel) {
-  Bytes t = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8),
-             static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8), 32, 0x28};
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const uint32_t v = pixel(x, y);
-      t.insert(t.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                         static_cast<uint8_t>(v >> 24)});
-    }
-  }
-  return t;
-}
-
-Bytes Tga(int w, int h, uint32_t argb) { return Tga(w, h, [=](int, int) { return argb; }); }
+Bytes Tga(int w, int h, const PixelFunction& pixel) { return testdata::TgaBytes(w, h, pixel); }
+Bytes Tga(int w, int h, uint32_t argb) { return testdata::SolidTga(w, h, argb); }
 
 Bytes Joined(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
