@@ -9,12 +9,19 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/byte_cursor.h"
 
 namespace qh {
 
 namespace {
+thread_local std::string failureReason;
+
+bool Refuse(const char* reason) {
+  failureReason = reason;
+  return false;
+}
 // Whether a TGA file holds every pixel its header promises. SDL_image fills the pixels of a
 // cut-off file instead of failing, and a picture with a missing part is no picture.
 bool TgaDataComplete(const uint8_t* bytes, size_t size) {
@@ -86,7 +93,7 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture* out, std::vec
   errors.manager.emit_message = JpegMessage;
   if (setjmp(errors.escape) != 0) {
     jpeg_destroy_decompress(&info);
-    return false;
+    return Refuse("the JPEG data is damaged");
   }
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
@@ -94,7 +101,7 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture* out, std::vec
   if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxPictureSide ||
       info.image_height > kMaxPictureSide) {
     jpeg_destroy_decompress(&info);
-    return false;
+    return Refuse("the picture's sides are 0 or above 4096 pixels");
   }
   info.out_color_space = JCS_RGB;
   jpeg_start_decompress(&info);
@@ -116,7 +123,7 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture* out, std::vec
   const bool complete = !errors.dataMissing && info.output_scanline == info.output_height;
   if (complete) jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
-  if (!complete) return false;
+  if (!complete) return Refuse("the JPEG data ends before the picture's last row");
   out->width = width;
   out->height = height;
   out->hasAlpha = false;
@@ -127,22 +134,28 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture* out, std::vec
 // header claiming a huge picture is refused without trying to allocate it.
 bool HeaderSidesAcceptable(const uint8_t* bytes, size_t size) {
   auto sideOk = [](int64_t side) { return side > 0 && side <= kMaxPictureSide; };
-  auto le16 = [&](size_t at) { return int64_t{bytes[at]} | int64_t{bytes[at + 1]} << 8; };
-  auto le32 = [&](size_t at) { return static_cast<int32_t>(uint32_t(le16(at)) | uint32_t(le16(at + 2)) << 16); };
-  auto be32 = [&](size_t at) {
-    return int64_t{bytes[at]} << 24 | int64_t{bytes[at + 1]} << 16 | int64_t{bytes[at + 2]} << 8 | bytes[at + 3];
-  };
-  if (size >= 24 && std::memcmp(bytes, "\x89PNG", 4) == 0) return sideOk(be32(16)) && sideOk(be32(20));
+  // PNG stores its sides big-endian: the cursor's little-endian field, byte-swapped.
+  auto be32 = [](uint32_t le) { return int64_t{__builtin_bswap32(le)}; };
+  ByteCursor header(bytes, size);
+  if (size >= 24 && std::memcmp(bytes, "\x89PNG", 4) == 0) {
+    header.Seek(16);
+    const int64_t width = be32(header.U32());
+    return sideOk(width) && sideOk(be32(header.U32()));
+  }
   if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
-    const int64_t height = le32(22);
-    return sideOk(le32(18)) && sideOk(height < 0 ? -height : height);
+    header.Seek(18);
+    const int64_t width = header.I32();
+    const int64_t height = header.I32();
+    return sideOk(width) && sideOk(height < 0 ? -height : height);
   }
   if (size >= 18 && !IsJpeg(bytes, size)) {
     // Anything else may be a TGA, which has no signature: when its header sides are out of
     // range, SDL_image must not be asked to try.
     const uint8_t type = bytes[2];
     if (type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11) {
-      return sideOk(le16(12)) && sideOk(le16(14));
+      header.Seek(12);
+      const int64_t width = header.U16();
+      return sideOk(width) && sideOk(header.U16());
     }
   }
   return true;
@@ -163,15 +176,21 @@ SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
 }
 }  // namespace
 
+const char* DecodeFailureReason() { return failureReason.c_str(); }
+
 bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out) {
-  if (bytes == nullptr || size == 0) return false;
+  failureReason.clear();
+  if (bytes == nullptr || size == 0) return Refuse("the file is empty");
   if (IsJpeg(bytes, size)) {
     std::vector<uint8_t> row;
     return DecodeJpeg(bytes, size, out, row);
   }
-  if (!HeaderSidesAcceptable(bytes, size)) return false;
+  if (!HeaderSidesAcceptable(bytes, size)) return Refuse("the picture's sides are 0 or above 4096 pixels");
   SDL_Surface* surface = LoadSurface(bytes, size);
-  if (surface == nullptr) return false;
+  if (surface == nullptr) {
+    failureReason = std::string("not a picture this program reads, or a damaged one (") + SDL_GetError() + ")";
+    return false;
+  }
   bool ok = surface->w > 0 && surface->h > 0 && surface->w <= kMaxPictureSide && surface->h <= kMaxPictureSide;
   SDL_Surface* argb = nullptr;
   if (ok) {
@@ -196,6 +215,7 @@ bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out) {
   }
   if (argb != nullptr) SDL_FreeSurface(argb);
   SDL_FreeSurface(surface);
+  if (!ok) Refuse("the picture's sides are 0 or above 4096 pixels, or it could not be converted");
   return ok;
 }
 

@@ -19,8 +19,11 @@ struct DecodedPicture {
   std::vector<uint32_t> pixels;   // 0xAARRGGBB, rows top to bottom
 };
 
-// False for corrupt, cut-off, empty or oversized pictures (a side of 0 or above 4096).
+// False for corrupt, cut-off, empty or oversized pictures (a side of 0 or above 4096);
+// DecodeFailureReason() then says which, in words for the user.
 bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out);
+// Why the last DecodePicture of this thread failed ("" after a success).
+const char* DecodeFailureReason();
 
 // A new texture of the picture's own size with `levels` mip levels (level 1 a box-filtered
 // half). D3DFMT_UNKNOWN takes the format from the file: A8R8G8B8 when it has alpha,

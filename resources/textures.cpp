@@ -31,7 +31,10 @@ TextureRecord* AddRecord(const char* name) {
   return record;
 }
 
-[[noreturn]] void FatalTexture(const char* name) {
+// The message is the program's own; why the picture could not be used goes to stderr
+// beside it, for whoever reads the log.
+[[noreturn]] void FatalTexture(const char* name, const char* reason) {
+  std::fprintf(stderr, "Quiet Highland: %s: %s\n", name, reason);
   char text[300];
   std::snprintf(text, sizeof text, "Couldn't load texture: %s", name);
   FatalError("Loading error", text);
@@ -111,9 +114,14 @@ TextureRecord* GetTexture(const char* name) {
       bytes != nullptr &&
       !Failed(CreateTextureFromFileInMemory(Device, bytes, static_cast<size_t>(size), 2, D3DFMT_UNKNOWN, &texture));
   if (bytes != nullptr) ReleaseFile(bytes);
+  if (bytes == nullptr) FatalTexture(name, "the file is missing or cannot be read");
+  if (!decoded) {
+    const char* why = DecodeFailureReason();
+    FatalTexture(name, why[0] != '\0' ? why : "the graphics device could not make a texture of it");
+  }
   // A picture that decodes but finds the table full is as unusable as a missing one.
-  TextureRecord* record = decoded ? AddRecord(name) : nullptr;
-  if (record == nullptr) FatalTexture(name);
+  TextureRecord* record = AddRecord(name);
+  if (record == nullptr) FatalTexture(name, "no room for another picture (the name is too long or the table is full)");
   TakeTexture(record, std::move(texture));
   record->hasAlpha = HasTgaExtension(name) ? 1 : 0;
   return record;

@@ -1,5 +1,5 @@
-// Shared by the golden-picture tests: writing the files of a test installation and reading
-// back the PNG frames the capture tool wrote.
+// Shared by the golden-picture tests: the files of a test installation (made by the test
+// data writers) and reading back the PNG frames the capture tool wrote.
 #pragma once
 #include <SDL.h>
 #include <SDL_image.h>
@@ -25,32 +25,13 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
   WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-// The folders of a test installation (install/Data and a user config folder), its
-// links.txt, and the build's generated font, which every start-up loads. Returns install/.
 inline fs::path StartInstallation(const fs::path& root, const fs::path& contentDir) {
-  const fs::path install = root / "install";
-  const fs::path data = install / "Data";
-  fs::create_directories(data);
-  fs::create_directories(root / "config" / "quiet-highland");
-  WriteFile(install / "links.txt", std::string("link1=https://example.invalid/\n"));
-  const fs::path content = contentDir / "Data";
-  for (const char* name : {"_a_font.jpg", "font.tga", "font.dat"}) {
-    std::error_code ignored;
-    if (fs::exists(content / name)) fs::copy_file(content / name, data / name, ignored);
-  }
-  return install;
+  return qh::testdata::StartInstallation(root.string(), contentDir.string());
 }
 
-// The user's settings file of a test installation: its folder and the two records, given
-// as the hex byte lists of the store format.
 inline void WriteStore(const fs::path& root, const fs::path& install, const std::string& settingsHex,
                        const std::string& settingsExHex) {
-  const std::string store =
-      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\quorvale\\screensavers\\Quiet Highland]\r\n"
-      "\"dir\"=\"" + install.string() + "\"\r\n"
-      "\"settings\"=hex:" + settingsHex + "\r\n"
-      "\"settingsex\"=hex:" + settingsExHex + "\r\n";
-  WriteFile(root / "config" / "quiet-highland" / "registry.reg", store);
+  qh::testdata::WriteStore(root.string(), install.string(), settingsHex, settingsExHex);
 }
 
 // A picture as RGBA bytes, rows from the top.

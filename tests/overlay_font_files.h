@@ -24,33 +24,7 @@
 
 namespace qh::overlay_test {
 
-struct FontMetrics {
-  int32_t cellsPerRow = 16;
-  uint8_t width[256] = {};
-  uint8_t cell[256] = {};
-
-  // Every code in the cell of its own number, all glyphs `width` texels wide.
-  static FontMetrics Identity(int32_t cellsPerRow, uint8_t width) {
-    FontMetrics m;
-    m.cellsPerRow = cellsPerRow;
-    for (int c = 0; c < 256; ++c) {
-      m.width[c] = width;
-      m.cell[c] = static_cast<uint8_t>(c % (cellsPerRow * cellsPerRow));
-    }
-    return m;
-  }
-
-  std::vector<uint8_t> Bytes() const {
-    std::vector<uint8_t> bytes(516);
-    const auto v = static_cast<uint32_t>(cellsPerRow);
-    for (int k = 0; k < 4; ++k) bytes[k] = static_cast<uint8_t>(v >> (8 * k));
-    for (int c = 0; c < 256; ++c) {
-      bytes[4 + c] = width[c];
-      bytes[260 + c] = cell[c];
-    }
-    return bytes;
-  }
-};
+using testdata::FontMetrics;
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   ASSERT_TRUE(testdata::WriteBytes(path, bytes)) << path;

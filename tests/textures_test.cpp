@@ -17,6 +17,7 @@
 #include "tests/support/recording_device.h"
 #include "tests/support/test_data.h"
 #include "resources/file_table.h"
+#include "resources/image_decode.h"
 #include "resources/textures.h"
 
 using namespace qh;
@@ -26,20 +27,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testdata::PixelFunction;  // 0xAARRGGBB
 
-Bytes Encode(int w, int h, const PixelFunction& pixel, bool jpeg) {
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-  for (int y = 0; y < h; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
-    for (int x = 0; x < w; ++x) row[x] = pixel(x, y);
-  }
-  Bytes buffer(4u << 20);
-  SDL_RWops* rw = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-  const int result = jpeg ? IMG_SaveJPG_RW(surface, rw, 0, 95) : IMG_SavePNG_RW(surface, rw, 0);
-  buffer.resize(result == 0 ? static_cast<size_t>(SDL_RWtell(rw)) : 0);
-  SDL_RWclose(rw);
-  SDL_FreeSurface(surface);
-  return buffer;
-}
+Bytes Encode(int w, int h, const PixelFunction& pixel, bool jpeg) { return testdata::EncodePicture(w, h, pixel, jpeg); }
 
 Bytes Jpeg(int w, int h, uint32_t argb) { return Encode(w, h, [=](int, int) { return argb; }, true); }
 
@@ -408,6 +396,32 @@ TEST_F(Textures, BrokenPicturesAreRefused) {
   Provide("whole.png", png);
   EXPECT_EQ(GetTexture("whole.tga")->width, 8);
   EXPECT_EQ(GetTexture("whole.png")->hasAlpha, 0);
+}
+
+TEST_F(Textures, AFatalPictureSaysWhyOnStderr) {
+  const Bytes whole = Jpeg(16, 16, kBlue);
+  const std::vector<std::pair<std::string, Bytes>> cases = {
+      {"cut.jpg", Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2))},
+      {"huge.tga", Tga(8, 8, 0xFFFFFFFF)},
+      {"empty.png", Bytes{}},
+  };
+  Bytes huge = cases[1].second;
+  huge[12] = 0x01;  // 4097 texels wide
+  huge[13] = 0x10;
+  Provide("cut.jpg", cases[0].second);
+  Provide("huge.tga", huge);
+  Provide("empty.png", cases[2].second);
+  EXPECT_EXIT(GetTexture("cut.jpg"), ::testing::ExitedWithCode(1),
+              "cut\\.jpg: the JPEG data (is damaged|ends before the picture's last row)(.|\n)*Couldn't load texture: cut\\.jpg");
+  EXPECT_EXIT(GetTexture("huge.tga"), ::testing::ExitedWithCode(1), "huge\\.tga: the picture's sides are 0 or above 4096");
+  EXPECT_EXIT(GetTexture("missing.png"), ::testing::ExitedWithCode(1), "missing\\.png: the file is missing");
+  // The reason belongs to the last decode of the thread and clears on success.
+  DecodedPicture picture;
+  EXPECT_FALSE(DecodePicture(huge.data(), huge.size(), &picture));
+  EXPECT_NE(std::string(DecodeFailureReason()), "");
+  const Bytes small = Tga(2, 2, 0xFF00FF00);
+  EXPECT_TRUE(DecodePicture(small.data(), small.size(), &picture));
+  EXPECT_STREQ(DecodeFailureReason(), "");
 }
 
 TEST_F(Textures, RunLengthTgaFilesMustHoldEveryPixel) {

@@ -31,6 +31,31 @@ std::vector<uint8_t> SolidTga(int width, int height, uint32_t argb);
 // From texels already in memory as blue, green, red, alpha bytes, rows from the top.
 std::vector<uint8_t> TgaFromBgra(int width, int height, const std::vector<uint8_t>& bgra);
 
+// A picture file encoded by SDL_image: JPEG (quality 95) or PNG.
+std::vector<uint8_t> EncodePicture(int width, int height, const PixelFunction& argb, bool jpeg);
+// An alpha-plane picture: a JPEG stream followed directly by one alpha byte per pixel.
+std::vector<uint8_t> AlphaPlaneFile(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha);
+
+// A font metrics file: the cells per row, then the width and the cell of each code.
+struct FontMetrics {
+  int32_t cellsPerRow = 16;
+  uint8_t width[256] = {};
+  uint8_t cell[256] = {};
+
+  // Every code in the cell of its own number, all glyphs `width` texels wide.
+  static FontMetrics Identity(int32_t cellsPerRow, uint8_t width);
+  std::vector<uint8_t> Bytes() const;  // 516 bytes
+};
+
+// A test installation under `root`: install/Data and a user config folder, install's
+// links.txt, and the font files of the build's generated content (every start-up loads
+// them). Returns install/.
+std::string StartInstallation(const std::string& root, const std::string& contentDir);
+// The user's settings file of a test installation (config/quiet-highland/registry.reg):
+// the installation folder and the two records, as the hex byte lists of the store format.
+bool WriteStore(const std::string& root, const std::string& install, const std::string& settingsHex,
+                const std::string& settingsExHex);
+
 // Whole-file writes; false when the file could not be written.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool WriteText(const std::string& path, const std::string& text);
