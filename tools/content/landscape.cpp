@@ -260,14 +260,56 @@ std::vector<float> GroundLine(float leftRow, float rightRow, float wobble, float
   return top;
 }
 
-void CutOut(Image& bg, const World& world, const Placed& p) {
+std::vector<float> Coverage(const World& world, const Placed& p) {
   std::vector<float> cov(size_t(W) * H, 0.0f);
   Image scratch(W, H);
   const float w = std::fabs(p.x2 - p.x1), h = std::fabs(p.y2 - p.y1);
   const float cx = (p.x1 + p.x2) / 2, cy = (p.y1 + p.y2) / 2;
   DrawSprite(scratch, world.TextureOf(p.name), cx, cy, w, h, p.angle, cx, cy, p.mirrored ? 1 : 0, 0, p.mirrored ? 0 : 1,
              1, Rgb{1, 1, 1}, 1, Blend::Alpha, &cov);
+  return cov;
+}
+
+void CutOut(Image& bg, const World& world, const Placed& p) {
+  const std::vector<float> cov = Coverage(world, p);
   for (size_t i = 0; i < cov.size(); ++i) bg.a[i] *= 1 - cov[i];
+}
+
+void SinkIntoGround(Image& bg, const World& world, const Placed& p, float sink, Rgb grassDark, Rgb grassLit,
+                    uint32_t seed) {
+  const std::vector<float> cov = Coverage(world, p);
+  // The lowest row each column of the object covers, and the uneven line of turf in front
+  // of its foot: the object shows only above that line.
+  std::vector<float> turf(W, -1.0f);
+  for (int x = 0; x < W; ++x) {
+    int lowest = -1;
+    for (int y = H - 1; y >= 0 && lowest < 0; --y)
+      if (cov[size_t(y) * W + x] > 0.5f) lowest = y;
+    if (lowest < 0) continue;
+    turf[size_t(x)] = lowest + 1 - sink * (0.75f + 0.5f * Fbm1(x * 0.08f, seed, 3));
+  }
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      const size_t i = size_t(y) * W + x;
+      if (cov[i] <= 0) continue;
+      const float open = turf[size_t(x)] < 0 ? 1.0f : Clamp01(turf[size_t(x)] - (y + 0.5f) + 0.5f);
+      bg.a[i] *= 1 - cov[i] * open;
+    }
+  }
+  // Blades rise from the turf line over the object's foot; darker low down, where the
+  // object shades them.
+  Rng rng(seed);
+  for (int x = 0; x < W; ++x) {
+    if (turf[size_t(x)] < 0) continue;
+    for (int k = 0; k < 3; ++k) {
+      const float bx = x + rng.Uniform();
+      const float foot = turf[size_t(x)] + rng.Range(1, 3 + sink * 0.4f);
+      const float len = sink * rng.Range(0.5f, 1.4f);
+      const float lean = rng.Range(-0.5f, 0.5f);
+      const Rgb c = Mix(grassDark, grassLit, Clamp01(rng.Range(0.1f, 0.9f)));
+      TaperStroke(bg, bx, foot, bx + lean * len * 0.6f, foot - len, 1.3f, 0.3f, c, 0.9f);
+    }
+  }
 }
 
 }  // namespace qhc

@@ -73,8 +73,16 @@ void Stamp(Image& bg, const Image& tex, float cxPx, float footPx, float wPx, flo
            float hazeAmt, float shade = 1);
 // A soft contact shadow on the ground under something standing there.
 void Shadow(Image& bg, float cx, float cy, float rx, float ry, float strength);
+// Where the object covers the 800x600 screen, 0..1 per pixel.
+std::vector<float> Coverage(const World& world, const Placed& p);
 // The background opens exactly where the object is, so the object drawn behind it shows.
 void CutOut(Image& bg, const World& world, const Placed& p);
+// An object behind the picture set into the ground: the background opens where it is,
+// except along its foot, where the ground stays in front of it up to an uneven line about
+// `sink` pixels above its lowest row and grass grows over that line. Cut-out pictures end
+// in a straight edge; this hides it.
+void SinkIntoGround(Image& bg, const World& world, const Placed& p, float sink, Rgb grassDark, Rgb grassLit,
+                    uint32_t seed);
 
 // ---- water -----------------------------------------------------------------------------------------
 

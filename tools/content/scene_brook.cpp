@@ -20,14 +20,25 @@ Scene BrookScene(const World& world) {
   for (int x = 0; x < W; ++x) leftHill[size_t(x)] += std::max(0.0f, (x - 380.0f)) * 0.9f;
   Range leftR{0, 30, 0.01f, 205, Hex(0x6f8a52), Hex(0x3a5540), Hex(0x4d6b3e), 0, 0, haze, 0.18f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, leftR, leftHill);
-  PaintForest(bg, leftHill, 2, 120, 5, 16, 0.6f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.1f, 207, 0, 430,
+  PaintForest(bg, leftHill, 2, 120, 5, 16, 0.6f, Hex(0x1c3226), Hex(0x40603f), haze, 0.3f, 0.1f, 207, 0, 520,
               {0.3f, 0.45f, Hex(0x7d9a55)});
   auto rightHill = GroundLine(360, 230, 12, 0.007f, 209);
   for (int x = 0; x < W; ++x) rightHill[size_t(x)] += std::max(0.0f, 430.0f - x) * 0.8f;
   Range rightR{0, 30, 0.01f, 211, Hex(0x7f9758), Hex(0x405a3e), Hex(0x587a44), 0, 0, haze, 0.15f, 90, 0.2f, 0.5f, 0};
   PaintRange(bg, rightR, rightHill);
-  PaintForest(bg, rightHill, 0, 110, 6, 17, 0.55f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.08f, 213, 420, 800,
+  PaintForest(bg, rightHill, 0, 110, 6, 17, 0.55f, Hex(0x1a2f22), Hex(0x45663f), haze, 0.25f, 0.08f, 213, 340, 800,
               {0.3f, 0.45f, Hex(0x86a058)});
+  // Where the two hillsides meet, the valley goes on into the distance: its far reach, in
+  // the gap between the forests, fades into the haze.
+  for (int y = 240; y < 340; ++y) {
+    for (int x = 300; x < 540; ++x) {
+      const float far = std::exp(-std::pow((x - 410) / 60.0f, 2.0f)) * SmoothStep(240, 330, float(y));
+      bg.At(x, y) = Mix(bg.At(x, y), haze, 0.55f * far);
+    }
+  }
+  // A row of small trees along the far end of the valley floor closes the gap.
+  PaintForest(bg, std::vector<float>(W, 330.0f), 0, 6, 5, 9, 0.9f, Hex(0x1c3226), Hex(0x40603f), haze, 0.5f, 0.45f,
+              245, 340, 480);
   // Valley floor meadow.
   auto floorTop = GroundLine(338, 336, 3, 0.01f, 215);
   Meadow meadow{Hex(0xa2b55a), Hex(0x53733a), Hex(0xc7b577), haze, 0.35f, 217};
@@ -144,29 +155,40 @@ Scene BrookScene(const World& world) {
       }
     }
   }
-  // A few stones stand in the current, with a ruffle of white water on their upstream side.
+  // A few stones stand in the current: wet and dark, with a ruffle of white water on their
+  // upstream side and a trail of foam below them; fewer towards the viewer, where the
+  // water runs deeper.
   {
     Rng rng(235);
-    for (int i = 0; i < 45; ++i) {
-      const float y = 380 + (H - 380) * std::sqrt(rng.Uniform());
+    for (int i = 0; i < 34; ++i) {
+      const float y = 380 + (H - 380) * rng.Uniform();
       const float hw = halfWidth(y), d = y - 336;
-      const float x = centre(y) + rng.Range(-0.85f, 0.85f) * hw;
-      const float r = (0.5f + 0.04f * d) * rng.Range(0.5f, 1.1f);
+      const float x = centre(y) + rng.Range(-0.8f, 0.8f) * hw;
+      const float r = (0.5f + 0.03f * d) * rng.Range(0.45f, 1.0f);
       const float l = rng.Range(0.3f, 0.7f);
-      FillEllipse(bg, x, y - r * 0.7f, r * 1.6f, r * 0.45f, 0, Hex(0xe8eeec), 0.55f, 1.2f);
-      FillEllipse(bg, x, y, r * 1.3f, r * 0.8f, rng.Range(-0.2f, 0.2f), Mix(Hex(0x3b3a34), Hex(0x9d9686), l), 1, 0.9f);
-      FillEllipse(bg, x - r * 0.3f, y - r * 0.35f, r * 0.6f, r * 0.3f, 0, Hex(0xcfc9ba), 0.4f * l, 1);
+      const float wake = rng.Range(0.8f, 1.6f);
+      for (int side = -1; side <= 1; side += 2)
+        TaperStroke(bg, x + side * r * 0.9f, y + r * 0.3f, x + side * r * 1.6f, y + r * (1.5f + 2.5f * wake),
+                    r * 0.35f, 0.2f, Hex(0xdfe8e6), 0.45f);
+      FillEllipse(bg, x, y - r * 0.6f, r * 1.6f, r * 0.5f, 0, Hex(0xe8eeec), 0.6f, 1.2f);
+      FillEllipse(bg, x, y, r * 1.3f, r * 0.8f, rng.Range(-0.2f, 0.2f), Mix(Hex(0x2f3532), Hex(0x8a8f86), l), 1, 0.9f);
+      FillEllipse(bg, x - r * 0.3f, y - r * 0.35f, r * 0.6f, r * 0.28f, 0, Hex(0xe4e8e2), 0.55f * l, 1);
     }
   }
+  // The rocks behind the picture sit in the valley floor's turf.
+  Placed stone{"stone", 40, -122, 96, -94, 0, 0, 0, false, true};
+  Placed mossrock{"mossrock", 140, -232, 230, -150, 12, 0, 0, true, true};
+  SinkIntoGround(bg, world, stone, 4, Hex(0x3b5a2c), Hex(0xa8b866), 241);
+  SinkIntoGround(bg, world, mossrock, 9, Hex(0x3b5a2c), Hex(0xb0bf6a), 243);
 
   s.background = std::move(bg);
   s.objects = {
       {"sky_valley", -400, 40, 400, 300, 0, 0, 0, false, true},
       {"brookwater", -250, -300, 250, -34, 0, 2, 28, false, true},
       hidden,
-      {"boulder", -150, -300, 110, -170, -4, 0, 0, false, false},
-      {"mossrock", 140, -232, 230, -150, 12, 0, 0, true, false},
-      {"stone", 40, -122, 96, -94, 0, 0, 0, false, false},
+      mossrock,
+      stone,
+      {"boulder", -435, -314, -190, -188, 4, 0, 0, false, false},
       {"pine", 250, -165, 470, 110, 0, 0, 0, true, false},
       {"spruce", 200, -90, 250, 10, 0, 0, 0, false, false},
       {"leaves1", -410, 120, -30, 330, -20, 0, 0, false, false},

@@ -148,17 +148,32 @@ void PaintLedgeBushes(Image& bg, const Gorge& g) {
     const float hz = 0.28f * (1 - side) + 0.3f * SmoothStep(300, 440, y) * std::exp(-std::pow((x - fallX) / 150.0f, 2.0f));
     const float dim = 1 - 0.35f * SmoothStep(cliffTop[size_t(xi)] + 30, 445, y);
     const float r = rng.Range(3, 8) * (0.6f + 0.6f * side);
-    // A bush is a loose heap of small leaf clusters, dark inside, lit on its upper left.
-    const int blobs = 6 + rng.Below(6);
+    // A bush is a loose heap of small leaf clusters, dark inside, then dabbed with single
+    // leaves that catch the light on its upper left, and a few twigs poking out.
+    Shadow(bg, x, y + r * 0.2f, r * 1.7f, r * 0.45f, 0.3f);
+    const int blobs = 5 + rng.Below(5);
     for (int b = 0; b < blobs; ++b) {
-      const float bx = x + rng.Range(-1.7f, 1.7f) * r, by = y - rng.Range(0, 1.3f) * r * (1 - 0.3f * std::fabs(bx - x) / r);
-      const float br = r * rng.Range(0.3f, 0.6f);
-      const Rgb leaf = Mix(Hex(0x1d301d), Hex(0x2f4a26), rng.Uniform());
+      const float bx = x + rng.Range(-1.6f, 1.6f) * r, by = y - rng.Range(0, 1.2f) * r * (1 - 0.3f * std::fabs(bx - x) / r);
+      const float br = r * rng.Range(0.3f, 0.55f);
+      const Rgb leaf = Mix(Hex(0x172817), Hex(0x2a4222), rng.Uniform());
       FillEllipse(bg, bx, by, br * 1.2f, br, rng.Range(-0.5f, 0.5f), Mix(leaf * dim, haze, hz), 1, 0.7f);
-      FillEllipse(bg, bx - br * 0.35f, by - br * 0.4f, br * 0.55f, br * 0.4f, 0, Mix(Hex(0x6a8540) * dim, haze, hz),
-                  0.7f * Clamp01(1 - (by - (y - 1.3f * r)) / (1.6f * r) + 0.3f), 0.7f);
     }
-    Shadow(bg, x, y + r * 0.4f, r * 1.6f, r * 0.5f, 0.25f);
+    const int twigs = rng.Below(3);
+    for (int k = 0; k < twigs; ++k) {
+      const float a = rng.Range(-2.6f, -0.5f), len = r * rng.Range(0.9f, 1.5f);
+      Stroke(bg, x, y - r * 0.3f, x + std::cos(a) * len * 1.3f, y - r * 0.3f + std::sin(a) * len, 0.6f,
+             Mix(Hex(0x3b3024) * dim, haze, hz), 0.8f);
+    }
+    const int leaves = int(r * r * 1.6f) + 8;
+    for (int k = 0; k < leaves; ++k) {
+      const float ox = rng.Range(-1.6f, 1.6f), oy = rng.Range(-1.4f, 0.2f);
+      if (ox * ox / 2.6f + (oy + 0.6f) * (oy + 0.6f) / 0.64f > 1) continue;
+      const float lx = x + ox * r, ly = y + oy * r;
+      const float lit = Clamp01(0.55f - ox * 0.25f - (oy + 0.6f) * 0.6f + rng.Range(-0.3f, 0.3f));
+      const Rgb c = lit < 0.5f ? Mix(Hex(0x1f3a1e), Hex(0x3f6530), lit * 2) : Mix(Hex(0x3f6530), Hex(0x8fa650), (lit - 0.5f) * 2);
+      const float lr = rng.Range(0.55f, 1.1f) * (0.7f + 0.06f * r);
+      FillEllipse(bg, lx, ly, lr * 1.3f, lr * 0.8f, rng.Range(-1.0f, 1.0f), Mix(c * dim, haze, hz), 0.95f, 0.6f);
+    }
   }
 }
 
@@ -174,6 +189,36 @@ void OpenTheFall(Image& bg, const Gorge& g) {
       const float open = Clamp01(edge * 0.5f + 0.5f);
       bg.A(x, y) = std::min(bg.A(x, y), 1 - open);
       if (open > 0 && open < 1) bg.At(x, y) = Mix(bg.At(x, y), Hex(0xdfe7ea), 0.5f);
+    }
+  }
+}
+
+// The stream reaches the brink as a thin, glassy sliver between the trees (seen from the
+// pool, the water above the lip all but hides behind it), bends over a
+// lip that curves down at its ends with a bright edge, and breaks into white water a few
+// rows below it. The picture stays opaque down to the break, so the scrolling layer behind
+// starts under a curved lip instead of a straight edge.
+void PaintLip(Image& bg, const Gorge& g) {
+  const float c = g.fallX - 4, top = g.lipRow - 7;
+  for (int y = int(top); y < int(g.lipRow) + 14; ++y) {
+    for (int x = int(c - 34); x <= int(c + 34); ++x) {
+      const float hw = y < g.lipRow ? 23 + 3 * SmoothStep(top, g.lipRow, float(y)) : 26;
+      const float u = (x + 0.5f - c) / hw;
+      const float edge = hw - std::fabs(x + 0.5f - c) + 1.5f * Fbm(x * 0.2f, y * 0.1f, 361, 2);
+      const float cov = Clamp01(edge + 0.5f);
+      if (cov <= 0) continue;
+      const float brink = g.lipRow - 3 + 3 * u * u;
+      // Vertical flow lines on the glassy water, reflecting the sky in places.
+      const float flow = Fbm(x * 0.35f, y * 0.04f, 362, 3) * 0.5f + 0.5f;
+      Rgb water = Mix(Hex(0x2c4443), Hex(0x86a2a8), Clamp01(0.2f + 0.5f * flow + 0.4f * SmoothStep(top, brink, float(y))));
+      water = Mix(water, Hex(0xf1f6f6), std::exp(-std::pow((y + 0.5f - brink) / 1.4f, 2.0f)) * 0.85f);
+      const float below = y + 0.5f - brink;
+      const float white = SmoothStep(0, 7, below + 3 * Fbm(x * 0.3f, 1.7f, 363, 2));
+      water = Mix(water, Mix(Hex(0xc9d9dc), Hex(0xf3f7f7), flow), white);
+      // Opaque above the brink, then fading into the falling layer, raggedly.
+      const float solid = 1 - SmoothStep(2, 10 + 4 * Fbm(x * 0.25f, 3.1f, 364, 2), below);
+      bg.At(x, y) = Mix(bg.At(x, y), water, cov);
+      bg.A(x, y) = y < g.lipRow ? Lerp(bg.A(x, y), 1.0f, cov) : Lerp(bg.A(x, y), solid, cov);
     }
   }
 }
@@ -320,17 +365,26 @@ Scene FallsScene(const World& world) {
   PaintForest(bg, g.cliffTop, -4, 20, 10, 22, 0.8f, Hex(0x1b3023), Hex(0x46653f), g.haze, 0.25f, 0.1f, 313, 0, W,
               {0.35f, 0.5f, Hex(0x7f9a52)});
   OpenTheFall(bg, g);
+  PaintLip(bg, g);
   PaintPool(bg, g);
   PaintFallenBlocks(bg, g);
   PaintFoam(bg, g);
   PaintNearShore(bg, g);
   PaintLeftBank(bg, g);
-  (void)world;
+  // A tall pine stands on the right rim among the plateau's trees, whose front row hides
+  // its foot.
+  Stamp(bg, world.TextureOf("pine"), 730, 116, 112, 112, false, g.haze, 0.08f);
+  Rng rng(365);
+  for (int i = 0; i < 9; ++i) {
+    const float x = 706 + i * 6 + rng.Range(-2, 2);
+    PaintTreeSilhouette(bg, x, 112 + rng.Range(0, 6), rng.Range(13, 22), Mix(Hex(0x1b3023), g.haze, 0.12f),
+                        Mix(Hex(0x46653f), g.haze, 0.12f), rng);
+  }
 
   s.background = std::move(bg);
   s.objects = {
       {"sky_falls", -400, 80, 400, 300, 0, 0, 0, false, true},
-      {"waterfall", -60, -160, 50, 130, 0, 0, 55, false, true},
+      {"waterfall", -60, -160, 50, 108, 0, 0, 55, false, true},
       {"poolwater", -400, -240, 400, -140, 0, 6, 4, false, true},
       {"spray", -50, -166, 40, -138, 0, 0, 0, false, false},
       {"spray", -80, -175, 70, -150, 0, 0, 0, false, false},
@@ -338,7 +392,6 @@ Scene FallsScene(const World& world) {
       {"stone", 170, -260, 290, -200, -8, 0, 0, false, false},
       {"mossrock", 250, -300, 420, -160, 0, 0, 0, false, false},
       {"spruce", -395, -80, -285, 140, 0, 0, 0, false, false},
-      {"pine", 240, 40, 420, 220, 0, 0, 0, false, false},
       {"leaves2", -410, 170, -80, 320, -12, 30, 0, false, false},
       {"leaves1", 60, 120, 430, 320, 24, 20, 0, true, false},
   };

@@ -40,6 +40,8 @@ Scene LakeScene(const World& world) {
   PaintLakeReflection(bg, {shore + 1, 0.95f, Hex(0x3c5f74), 115}, 520);
   // Near shore: a meadow rising to the left, with stones, flowers and tall grass.
   auto ground = GroundLine(455, 505, 10, 0.006f, 117, 60, 80, 260);
+  // A grassy point on the right, where the spruces and the pine stand.
+  for (int x = 0; x < W; ++x) ground[size_t(x)] -= 46 * std::exp(-std::pow((x - 745) / 85.0f, 2.0f));
   Meadow meadow{Hex(0x9aae55), Hex(0x4b6a34), Hex(0xbfae6a), haze, 0.1f, 119};
   PaintMeadow(bg, ground, meadow, 40);
   // A strip of wet pebbles where the meadow meets the water.
@@ -60,10 +62,14 @@ Scene LakeScene(const World& world) {
   Stamp(bg, world.TextureOf("pine"), 690, ground[690] + 12, 150, 150, false, haze, 0.0f, 0.9f);
   Shadow(bg, 700, ground[700] + 14, 60, 6, 0.35f);
   PaintFlowers(bg, ground, 470, 600, 123, 1.0f);
-  // The boulder behind the picture sits in the grass: cut it out, then grass over it.
+  // The boulder and the stone behind the picture sit in the grass: cut out down to a line
+  // of turf in front of their feet, then grass over them.
   Placed hidden{"boulder", -330, -236, -150, -146, 3, 0, 0, false, true};
-  Shadow(bg, 160, 300 + 238, 95, 10, 0.45f);
-  CutOut(bg, world, hidden);
+  Placed stone{"stone", 40, -232, 150, -177, -6, 0, 0, true, true};
+  Shadow(bg, 160, 300 + 234, 95, 10, 0.45f);
+  Shadow(bg, 497, 300 + 229, 55, 6, 0.4f);
+  SinkIntoGround(bg, world, hidden, 10, Hex(0x36502a), Hex(0xa9b862), 129);
+  SinkIntoGround(bg, world, stone, 6, Hex(0x36502a), Hex(0xa9b862), 131);
   PaintGrass(bg, ground, 470, Hex(0x36502a), Hex(0xb8c46a), 125);
 
   s.background = std::move(bg);
@@ -73,7 +79,7 @@ Scene LakeScene(const World& world) {
       hidden,
       {"spruce", 262, -170, 322, -50, 0, 0, 0, false, false},
       {"spruce", 300, -200, 380, -40, 0, 0, 0, true, false},
-      {"stone", 40, -232, 150, -177, -6, 0, 0, true, false},
+      stone,
       {"mossrock", 180, -300, 330, -170, 8, 0, 0, false, false},
       {"leaves", -420, 140, 40, 370, -24, 0, 0, false, false},
       {"leaves2", 150, 150, 440, 300, 18, 70, 0, true, false},
