@@ -1,4 +1,6 @@
 // The bundled scenes in the order they are installed: scene N is level N and _a_back N.
+// Their nature sounds alternate so that no two scenes in a row, nor the last and the
+// first, sound the same: birds, brook, waterfall, birds, brook.
 #include "tools/content/scenes.h"
 
 namespace qhc {
@@ -7,6 +9,8 @@ void MakeScenes(World& world) {
   world.scenes.push_back(LakeScene(world));
   world.scenes.push_back(BrookScene(world));
   world.scenes.push_back(FallsScene(world));
+  world.scenes.push_back(TarnScene(world));
+  world.scenes.push_back(BirchwoodScene(world));
 }
 
 }  // namespace qhc

@@ -40,6 +40,8 @@ void MakeScenes(World& world);
 Scene LakeScene(const World& world);
 Scene BrookScene(const World& world);
 Scene FallsScene(const World& world);
+Scene TarnScene(const World& world);
+Scene BirchwoodScene(const World& world);
 // The scene as the saver would show it after timeMs of running (layers scrolled, spray
 // puffs simulated, leaves at rest); for previews and the preview.bmp picture.
 Image Composite(const World& world, int scene, float timeMs);
