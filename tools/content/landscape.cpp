@@ -227,6 +227,13 @@ void Shadow(Image& bg, float cx, float cy, float rx, float ry, float strength) {
   FillEllipse(bg, cx, cy, rx, ry, 0, Rgb{0.08f, 0.1f, 0.08f}, strength, ry * 0.8f);
 }
 
+void PaintStone(Image& bg, float x, float y, float r, float angle, Rgb body, Rgb highlight, float highlightAmt,
+                float shadow) {
+  Shadow(bg, x + r * 0.3f, y + r * 0.5f, r * 1.6f, r * 0.4f, shadow);
+  FillEllipse(bg, x, y, r * 1.5f, r, angle, body, 1, 0.9f);
+  FillEllipse(bg, x - r * 0.3f, y - r * 0.45f, r * 0.8f, r * 0.35f, 0, highlight, highlightAmt, 1);
+}
+
 void PaintLakeReflection(Image& bg, const Lake& lake, float toRow) {
   const Image src = bg;
   for (int y = int(lake.shoreRow); y < int(toRow) && y < H; ++y) {

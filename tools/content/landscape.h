@@ -73,6 +73,10 @@ void Stamp(Image& bg, const Image& tex, float cxPx, float footPx, float wPx, flo
            float hazeAmt, float shade = 1);
 // A soft contact shadow on the ground under something standing there.
 void Shadow(Image& bg, float cx, float cy, float rx, float ry, float strength);
+// A stone lying at (x, y) with half-height r, turned by angle radians: its shadow, its body
+// and a highlight of the sky on its upper left with the given opacity.
+void PaintStone(Image& bg, float x, float y, float r, float angle, Rgb body, Rgb highlight, float highlightAmt,
+                float shadow);
 // Where the object covers the 800x600 screen, 0..1 per pixel.
 std::vector<float> Coverage(const World& world, const Placed& p);
 // The background opens exactly where the object is, so the object drawn behind it shows.

@@ -24,10 +24,10 @@ float StreamHalfWidth(float row) {
   return 2 + 60 * t * t + 14 * t;
 }
 
-// One birch: a white trunk from its foot up out of the picture, lit from the left, with
-// dark lenticels and a black foot; `haze` fades the distant ones.
-void PaintBirch(Image& bg, float x, float foot, float width, Rgb haze, float hazeAmt, uint32_t seed) {
-  for (int y = 0; y < int(foot) + 2 && y < H; ++y) {
+// One birch: a white trunk from its foot up into its crown (from `top`), lit from the
+// left, with dark lenticels and a black foot; `haze` fades the distant ones.
+void PaintBirch(Image& bg, float x, float top, float foot, float width, Rgb haze, float hazeAmt, uint32_t seed) {
+  for (int y = std::max(0, int(top)); y < int(foot) + 2 && y < H; ++y) {
     const float v = y / foot;
     const float lean = 0.06f * Fbm1(0.5f, seed + 3, 1);
     const float mid = x + width * 0.4f * Fbm1(y * 0.01f, seed, 3) + (foot - y) * lean;
@@ -35,7 +35,7 @@ void PaintBirch(Image& bg, float x, float foot, float width, Rgb haze, float haz
     for (int px = int(mid - half - 1); px <= int(mid + half + 1); ++px) {
       if (px < 0 || px >= W) continue;
       const float s = (px + 0.5f - mid) / half;
-      const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(foot - y + 0.5f);
+      const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(foot - y + 0.5f) * SmoothStep(top, top + 14, float(y));
       if (cov <= 0) continue;
       const float light = Clamp01(0.85f - 0.6f * s - 0.3f * s * s * s * s);
       Rgb c = Mix(Hex(0x8a8578), Hex(0xf3efe2), light);
@@ -47,27 +47,32 @@ void PaintBirch(Image& bg, float x, float foot, float width, Rgb haze, float haz
   }
 }
 
-// Crowns of yellow leaves: clusters of small leaf dabs, gold where the sun reaches their
-// upper left, brown-olive inside and below, an odd orange leaf; the gaps between crowns
-// show the sky.
+// A crown of yellow leaves: a cluster of small leaf dabs, gold where the sun reaches its
+// upper left, brown-olive inside and below, an odd orange leaf. Crowns hang below the top
+// of the picture, where the sky stays open.
+void PaintCrown(Image& bg, float cx, float cy, float R, float leaf, Rgb haze, float hazeAmt, Rng& rng, uint32_t seed) {
+  const int dabs = int(R * R * 1.1f / (leaf * leaf)) + 10;
+  for (int i = 0; i < dabs; ++i) {
+    const float ox = rng.Range(-1, 1), oy = rng.Range(-1, 1);
+    const float rr = ox * ox + oy * oy;
+    if (rr > 1 || Fbm(cx + ox * 3, cy + oy * 3, seed + 1, 2) > 0.45f - 0.3f * rr) continue;
+    const float sun = Clamp01(0.55f - 0.35f * ox - 0.45f * oy + rng.Range(-0.3f, 0.3f));
+    Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
+    if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
+    const float r = leaf * rng.Range(0.6f, 1.2f);
+    const float x = cx + ox * R * 1.3f, y = cy + oy * R;
+    if (y - 2 * r < 16 + 10 * Fbm1(x * 0.02f, seed + 3, 2)) continue;
+    FillEllipse(bg, x, y, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt), 0.95f, 0.6f);
+  }
+}
+
+// Crowns scattered over a band of rows; the gaps between them show the sky.
 void PaintCanopy(Image& bg, float fromRow, float toRow, int crowns, float crownR, float leaf, Rgb haze, float hazeAmt,
                  uint32_t seed) {
   Rng rng(seed);
   for (int k = 0; k < crowns; ++k) {
     const float cx = rng.Range(-20, W + 20), cy = rng.Range(fromRow, toRow);
-    const float R = crownR * rng.Range(0.6f, 1.3f);
-    const int dabs = int(R * R * 1.1f / (leaf * leaf)) + 10;
-    for (int i = 0; i < dabs; ++i) {
-      const float ox = rng.Range(-1, 1), oy = rng.Range(-1, 1);
-      const float rr = ox * ox + oy * oy;
-      if (rr > 1 || Fbm(cx + ox * 3, cy + oy * 3, seed + 1, 2) > 0.45f - 0.3f * rr) continue;
-      const float sun = Clamp01(0.55f - 0.35f * ox - 0.45f * oy + rng.Range(-0.3f, 0.3f));
-      Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
-      if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
-      const float r = leaf * rng.Range(0.6f, 1.2f);
-      FillEllipse(bg, cx + ox * R * 1.3f, cy + oy * R, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt),
-                  0.95f, 0.6f);
-    }
+    PaintCrown(bg, cx, cy, crownR * rng.Range(0.6f, 1.3f), leaf, haze, hazeAmt, rng, seed);
   }
 }
 
@@ -176,29 +181,33 @@ Scene BirchwoodScene(const World& world) {
   Image bg(W, H, Hex(0xf1e4c2), 0);
   const Rgb haze = Hex(0xd9c79e);
   // The wood goes on up the slope into a golden haze: a veil of faint trunks and crowns.
-  for (int y = 150; y < H; ++y) {
+  for (int y = 180; y < H; ++y) {
     for (int x = 0; x < W; ++x) {
       const float trunks = SmoothStep(0.55f, 0.8f, Fbm(x * 0.15f, y * 0.004f, 527, 2) * 0.5f + 0.5f);
-      const Rgb c = Mix(Mix(haze, Hex(0xb7a77e), 0.35f * SmoothStep(150, 300, float(y))), Hex(0xece4cc), trunks * 0.6f);
-      bg.Over(x, y, c, SmoothStep(150, 200, float(y)));
+      const Rgb c = Mix(Mix(haze, Hex(0xb7a77e), 0.35f * SmoothStep(180, 300, float(y))), Hex(0xece4cc), trunks * 0.6f);
+      bg.Over(x, y, c, SmoothStep(220, 275, float(y)));
     }
   }
   // The hillside rises to the right; the wood stands on it in depth.
   auto ground = GroundLine(300, 236, 10, 0.006f, 529);
-  PaintCanopy(bg, 0, 170, 90, 26, 2.2f, haze, 0.45f, 531);
+  PaintCanopy(bg, 30, 170, 28, 26, 2.2f, haze, 0.45f, 531);
   Rng rng(533);
   for (int i = 0; i < 26; ++i) {  // distant trunks, thin and hazy
     const float x = rng.Range(0, W);
-    PaintBirch(bg, x, ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(0, 6), rng.Range(1.5f, 3), haze, 0.5f,
+    const float top = rng.Range(60, 150);
+    PaintBirch(bg, x, top, ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(0, 6), rng.Range(1.5f, 3), haze, 0.5f,
                535 + uint32_t(i));
+    PaintCrown(bg, x, top + 6, rng.Range(14, 24), 2.0f, haze, 0.45f, rng, 547);
   }
   PaintFloor(bg, ground, haze);
-  PaintCanopy(bg, -10, 130, 60, 38, 3.0f, haze, 0.2f, 537);
+  PaintCanopy(bg, 20, 130, 14, 38, 3.0f, haze, 0.2f, 537);
   for (int i = 0; i < 10; ++i) {  // trunks in the middle distance
     const float x = rng.Range(0, W);
     const float foot = ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(20, 90);
     if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 12) continue;
-    PaintBirch(bg, x, foot, rng.Range(5, 10), haze, 0.15f, 539 + uint32_t(i));
+    const float top = rng.Range(30, 90);
+    PaintBirch(bg, x, top, foot, rng.Range(5, 10), haze, 0.15f, 539 + uint32_t(i));
+    PaintCrown(bg, x, top + 10, rng.Range(28, 42), 3.0f, haze, 0.15f, rng, 549);
     Shadow(bg, x + 4, foot, 12, 2.5f, 0.35f);
   }
   OpenStream(bg);
@@ -206,10 +215,11 @@ Scene BirchwoodScene(const World& world) {
     const float x = 40 + i * 130 + rng.Range(-40, 40);
     const float foot = rng.Range(470, 560);
     if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 30) continue;
-    PaintBirch(bg, x, foot, rng.Range(14, 22), haze, 0.0f, 541 + uint32_t(i));
+    const float top = rng.Range(25, 60);
+    PaintBirch(bg, x, top, foot, rng.Range(14, 22), haze, 0.0f, 541 + uint32_t(i));
+    PaintCrown(bg, x, top + 12, rng.Range(40, 60), 4.0f, haze, 0.0f, rng, 551);
     Shadow(bg, x + 8, foot, 26, 4, 0.4f);
   }
-  PaintCanopy(bg, -30, 60, 26, 55, 4.0f, haze, 0.0f, 543);
   // Stones along the stream and in it, and rocks heaped round the outcrop's ends.
   for (int i = 0; i < 46; ++i) {
     const bool ledge = i < 16;
@@ -219,12 +229,11 @@ Scene BirchwoodScene(const World& world) {
     const float x = StreamCentre(y) + side * (ledge ? hw + rng.Range(6, 22) : hw * rng.Range(0.75f, 1.15f));
     const float r = ledge ? rng.Range(5, 10) : (1 + 0.035f * (y - kStreamTop)) * rng.Range(0.4f, 1.0f);
     const float l = rng.Range(0.25f, 0.75f);
-    Shadow(bg, x + r * 0.3f, y + r * 0.5f, r * 1.5f, r * 0.45f, 0.4f);
-    FillEllipse(bg, x, y, r * 1.4f, r, rng.Range(-0.3f, 0.3f), Mix(Hex(0x2e2b24), Hex(0x8c846c), l), 1, 0.9f);
-    FillEllipse(bg, x - r * 0.2f, y - r * 0.5f, r * 0.9f, r * 0.35f, 0, Mix(Hex(0x55642a), Hex(0xb8ae88), l), 0.5f, 1);
+    PaintStone(bg, x, y, r, rng.Range(-0.3f, 0.3f), Mix(Hex(0x2e2b24), Hex(0x8c846c), l), Mix(Hex(0x55642a), Hex(0xb8ae88), l),
+               0.5f, 0.4f);
   }
   // Mossy rocks behind the picture sit in the stream's banks.
-  Placed rock{"mossrock", -175, -250, -85, -170, -6, 0, 0, false, true};
+  Placed rock{"mossrock", -175, -250, -85, -170, 10, 0, 0, true, true};
   SinkIntoGround(bg, world, rock, 7, Hex(0x4a3a1c), Hex(0xcfa95a), 545);
   PaintSunlight(bg);
 
@@ -232,7 +241,7 @@ Scene BirchwoodScene(const World& world) {
   const float ledgeY = 300 - kLedgeRow, poolY = 300 - kPoolRow;
   const float cascadeX = StreamCentre(kPoolRow) - 400, cascadeW = StreamHalfWidth(kPoolRow) + 8;
   s.objects = {
-      {"sky_autumn", -400, 60, 400, 300, 0, 0, 0, false, true},
+      {"sky_autumn", -400, -10, 400, 300, 0, 0, 0, false, true},
       {"forestwater", -200, -300, 200, 300 - kStreamTop + 2, 0, 3, 26, false, true},
       {"waterfall_amber", cascadeX - cascadeW, poolY - 4, cascadeX + cascadeW, ledgeY - 2, 0, 0, 40, false, true},
       rock,

@@ -98,9 +98,7 @@ void PaintNearShore(Image& bg, const std::vector<float>& ground, Rgb haze) {
     const float y = ground[size_t(std::clamp(int(x), 0, W - 1))] - 1 + 20 * back;
     const float r = rng.Range(1.2f, 5) * (0.8f + 0.6f * back) * (rng.Uniform() < 0.1f ? 1.7f : 1.0f);
     const float l = rng.Range(0.2f, 0.7f);
-    Shadow(bg, x + r * 0.3f, y + r * 0.5f, r * 1.6f, r * 0.4f, 0.4f);
-    FillEllipse(bg, x, y, r * 1.5f, r, rng.Range(-0.25f, 0.25f), Mix(Hex(0x35333f), Hex(0x8c8494), l), 1, 0.9f);
-    FillEllipse(bg, x - r * 0.3f, y - r * 0.45f, r * 0.8f, r * 0.35f, 0, Hex(0xe6c7c4), 0.45f * l, 1);
+    PaintStone(bg, x, y, r, rng.Range(-0.25f, 0.25f), Mix(Hex(0x35333f), Hex(0x8c8494), l), Hex(0xe6c7c4), 0.45f * l, 0.4f);
   }
   PaintGrass(bg, ground, 470, Hex(0x1f2a25), Hex(0x8d9274), 413, 0.7f);
 }
