@@ -86,6 +86,20 @@ AlphaPlane Split(const std::vector<uint8_t>& file) {
 
 bool PowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
+// An object's picture as the texture loader serves a catalogue file name: a .tga name from
+// _a_<name>.jpg (JPEG and its alpha plane) when that exists, otherwise the file itself.
+Decoded ObjectPicture(const std::string& file) {
+  const std::string alphaName = "_a_" + file.substr(0, file.find('.')) + ".jpg";
+  if (file.find(".tga") != std::string::npos && fs::exists(kData + "/" + alphaName)) {
+    const AlphaPlane ap = Split(ReadAll(kData + "/" + alphaName));
+    Decoded d = Decode(ap.jpeg);
+    if (ap.alpha.size() != size_t(d.w) * d.h) return {};
+    for (size_t i = 0; i < ap.alpha.size(); ++i) d.rgba[i * 4 + 3] = ap.alpha[i];
+    return d;
+  }
+  return Decode(ReadAll(kData + "/" + file));
+}
+
 // The catalogue, scanned by the saver's rules (blanks are bytes that are <= 32 as signed).
 struct CatalogueEntry {
   std::string name, file;
@@ -200,13 +214,16 @@ class ContentTest : public ::testing::Test {
 TEST_F(ContentTest, InstallerValuesDescribeTheScenes) {
   const auto ex = SettingsEx();
   ASSERT_EQ(ex.size(), 10u);
-  EXPECT_GE(ex[0], 3);
-  EXPECT_LE(ex[0], 8);
+  ASSERT_EQ(ex[0], 5) << "five scenes are installed";
   std::set<int> kinds;
   for (int i = 0; i < ex[0]; ++i) {
     EXPECT_GE(ex[2 + i], 1) << "scene " << i << " has no ambient sound";
     EXPECT_LE(ex[2 + i], 3);
     kinds.insert(ex[2 + i]);
+    // The scenes follow each other in a ring: no scene sounds like the one before it,
+    // the first included, which follows the last.
+    const int next = (i + 1) % ex[0];
+    EXPECT_NE(ex[2 + i], ex[2 + next]) << "scenes " << i << " and " << next << " sound the same";
   }
   EXPECT_EQ(kinds, (std::set<int>{1, 2, 3})) << "birds, brook and waterfall each belong to a scene";
   for (int i = ex[0]; i < 8; ++i) EXPECT_EQ(ex[2 + i], 0);
@@ -276,7 +293,7 @@ TEST_F(ContentTest, CatalogueNamesOnlyFilesThatLoad) {
 }
 
 TEST_F(ContentTest, LevelsParseAndUseEveryBehaviour) {
-  ASSERT_GE(sceneCount, 3);
+  ASSERT_EQ(sceneCount, 5);
   ASSERT_TRUE(levelsParse);
   std::map<std::string, int> behaviours;
   for (int i = 0; i < sceneCount; ++i) {
@@ -327,6 +344,39 @@ TEST_F(ContentTest, LevelsParseAndUseEveryBehaviour) {
   }
 }
 
+// Every scene lives: a sky drifts behind it, water moves in it and branches sway at its
+// edge; wherever a waterfall falls, spray rises from its foot.
+TEST_F(ContentTest, EachSceneUsesTheBehavioursWhereTheyBelong) {
+  ASSERT_EQ(sceneCount, 5);
+  for (int i = 0; i < sceneCount; ++i) {
+    SCOPED_TRACE("level " + std::to_string(i));
+    int skies = 0, waters = 0, leaves = 0;
+    std::vector<const Object*> falls, sprays;
+    for (const Object& o : levels[size_t(i)]) {
+      if (o.name.find("sky") != std::string::npos) ++skies;
+      else if (o.name.find("waterfall") != std::string::npos) falls.push_back(&o);
+      else if (o.name.find("water") != std::string::npos) ++waters;
+      else if (o.name.find("spray") != std::string::npos) sprays.push_back(&o);
+      else if (o.name.find("leaves") != std::string::npos) ++leaves;
+    }
+    EXPECT_EQ(skies, 1);
+    EXPECT_GE(waters, 1) << "no moving water";
+    EXPECT_GE(leaves, 1) << "no swaying branches";
+    EXPECT_EQ(falls.empty(), sprays.empty()) << "spray without a fall, or a fall without spray";
+    for (const Object* f : falls) {
+      // A spray rectangle straddles the fall's foot (its lower edge) within the fall's width.
+      bool atFoot = false;
+      for (const Object* s : sprays) {
+        const float foot = std::min(f->y1, f->y2);
+        const float sx = (s->x1 + s->x2) / 2;
+        atFoot = atFoot || (std::min(s->y1, s->y2) <= foot + 4 && std::max(s->y1, s->y2) >= foot - 4 &&
+                            sx >= std::min(f->x1, f->x2) && sx <= std::max(f->x1, f->x2));
+      }
+      EXPECT_TRUE(atFoot) << f->name << " has no spray at its foot";
+    }
+  }
+}
+
 TEST_F(ContentTest, BackgroundsAreAlphaPlanePicturesWithWindows) {
   for (int i = 0; i < sceneCount; ++i) {
     SCOPED_TRACE("background " + std::to_string(i));
@@ -353,16 +403,34 @@ TEST_F(ContentTest, BackgroundsAreAlphaPlanePicturesWithWindows) {
         for (float x = std::max(o.x1, -399.0f); x < std::min(o.x2, 399.0f); x += 2)
           seen += ap.alpha[size_t(300 - y) * 800 + size_t(x + 400)] < 128;
       EXPECT_GT(seen, 50u) << o.name << " is hidden behind an opaque picture";
-      // A plain object behind the picture is drawn as a whole opaque rectangle: the picture
-      // must hide all of it but the object itself, so the rectangle's top edge (above a
-      // rock or a tree) is covered.
+      // A plain object behind the picture is drawn as a whole opaque rectangle, empty parts
+      // of its picture included: the background must hide all of the rectangle but the
+      // object itself. Every pixel of the (rotated, maybe mirrored) rectangle where the
+      // background is open must fall on an opaque texel of the object's picture.
       const bool layer = o.name.find("sky") != std::string::npos || o.name.find("water") != std::string::npos;
       if (!layer) {
-        const float top = std::max(o.y1, o.y2) - 3;
-        size_t open = 0, total = 0;
-        for (float x = std::min(o.x1, o.x2) + 3; x < std::max(o.x1, o.x2) - 3; x += 1, ++total)
-          open += ap.alpha[size_t(300 - top) * 800 + size_t(x + 400)] < 128;
-        EXPECT_LT(open * 6, total) << o.name << ": its rectangle shows above the object";
+        const CatalogueEntry* e = Find(o.name);
+        ASSERT_NE(e, nullptr);
+        const Decoded pic = ObjectPicture(e->file);
+        ASSERT_GT(pic.w, 0) << e->file;
+        const float w = std::fabs(o.x2 - o.x1), h = std::fabs(o.y2 - o.y1);
+        const float cx = (o.x1 + o.x2) / 2, cy = (o.y1 + o.y2) / 2;
+        const float rad = o.angle * 3.14159265f / 180, ca = std::cos(rad), sa = std::sin(rad);
+        size_t drawn = 0, windows = 0;
+        for (int py = 0; py < 600; ++py) {
+          for (int px = 0; px < 800; ++px) {
+            const float dx = px + 0.5f - 400 - cx, dy = 300 - (py + 0.5f) - cy;
+            const float lx = dx * ca + dy * sa, ly = -dx * sa + dy * ca;  // into the rectangle's frame
+            const float s = lx / w + 0.5f, v = 0.5f - ly / h;
+            if (s < 0 || s >= 1 || v < 0 || v >= 1) continue;
+            ++drawn;
+            if (ap.alpha[size_t(py) * 800 + size_t(px)] >= 128) continue;
+            const int tx = std::min(int((o.mirrored ? 1 - s : s) * pic.w), pic.w - 1), ty = int(v * pic.h);
+            windows += pic.rgba[(size_t(ty) * pic.w + size_t(tx)) * 4 + 3] < 64;
+          }
+        }
+        ASSERT_GT(drawn, 100u) << o.name;
+        EXPECT_LT(windows * 100, drawn) << o.name << ": its empty rectangle shows through the picture";
       }
     }
   }
@@ -620,9 +688,10 @@ TEST(ContentGeneratorTest, LinksCanBeRewrittenForAnInstallPrefix) {
 
 // ---- the scenes as the saver draws them -------------------------------------------------
 
-// Runs the capture tool on one bundled scene (chosen as the start scene in a settings file
-// of its own) and returns the frames at 0 and 1000 ms.
-std::vector<Decoded> CaptureScene(int scene, const fs::path& work) {
+// Runs the capture tool on the bundled scenes, starting with the given one (chosen in a
+// settings file of its own, 30 s per scene, no clock, no day cycle), for `frames` frames
+// of `dt` ms, and returns the frames listed in `at`; empty when the tool failed.
+std::vector<Decoded> Capture(int scene, int frames, int dt, const std::vector<int>& at, const fs::path& work) {
   const fs::path config = work / ("config" + std::to_string(scene));
   fs::create_directories(config / "quiet-highland");
   {
@@ -632,18 +701,39 @@ std::vector<Decoded> CaptureScene(int scene, const fs::path& work) {
     reg << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\quorvale\\screensavers\\Quiet Highland]\n\"settings\"="
         << settings << "\n";
   }
+  std::string list;
+  for (int f : at) list += (list.empty() ? "" : ",") + std::to_string(f);
   const std::string pattern = (work / ("scene" + std::to_string(scene) + "_%03d.png")).string();
   const std::string cmd = "XDG_CONFIG_HOME='" + config.string() + "' XDG_CONFIG_DIRS=/nonexistent SDL_AUDIODRIVER=dummy '" +
-                          std::string(QH_CAPTURE_TOOL) + "' --frames 51 --dt 20 --time 10:30:00 --at 0,50 --png '" +
-                          pattern + "'";
-  std::vector<Decoded> frames;
-  if (std::system(cmd.c_str()) != 0) return frames;
-  for (int f : {0, 50}) {
+                          std::string(QH_CAPTURE_TOOL) + "' --frames " + std::to_string(frames) + " --dt " +
+                          std::to_string(dt) + " --time 10:30:00 --at " + list + " --png '" + pattern + "'";
+  std::vector<Decoded> out;
+  if (std::system(cmd.c_str()) != 0) return out;
+  for (int f : at) {
     char name[16];
     std::snprintf(name, sizeof name, "_%03d.png", f);
-    frames.push_back(Decode(ReadAll((work / ("scene" + std::to_string(scene) + name)).string())));
+    out.push_back(Decode(ReadAll((work / ("scene" + std::to_string(scene) + name)).string())));
   }
-  return frames;
+  return out;
+}
+
+// The frames of one bundled scene at 0 and 1000 ms.
+std::vector<Decoded> CaptureScene(int scene, const fs::path& work) { return Capture(scene, 51, 20, {0, 50}, work); }
+
+// How far a frame is from showing scene `scene`'s background: the mean difference per
+// colour channel over the pixels where that picture is opaque; below 25 it is that picture.
+double DistanceFromBackground(const Decoded& frame, int scene) {
+  const AlphaPlane ap = Split(ReadAll(kData + "/_a_back" + std::to_string(scene) + ".jpg"));
+  const Decoded back = Decode(ap.jpeg);
+  if (back.w != 800 || frame.w != 800 || ap.alpha.size() != 480000u) return 1e9;
+  double diff = 0;
+  size_t count = 0;
+  for (size_t p = 0; p < 480000; p += 97) {
+    if (ap.alpha[p] != 255) continue;
+    for (int c = 0; c < 3; ++c) diff += std::fabs(double(frame.rgba[p * 4 + size_t(c)]) - back.rgba[p * 4 + size_t(c)]);
+    count += 3;
+  }
+  return count > 1000 ? diff / double(count) : 1e9;
 }
 
 TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
@@ -656,19 +746,13 @@ TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
     ASSERT_EQ(frames[0].w, 800);
     ASSERT_EQ(frames[1].w, 800);
     // Drawn: where the background picture is opaque and nothing stands over it, the frame
-    // shows the picture's colours.
-    const AlphaPlane ap = Split(ReadAll(kData + "/_a_back" + std::to_string(i) + ".jpg"));
-    const Decoded back = Decode(ap.jpeg);
-    ASSERT_EQ(back.w, 800);
-    double diff = 0;
-    size_t count = 0;
-    for (size_t p = 0; p < 480000; p += 97) {
-      if (ap.alpha[p] != 255) continue;
-      for (int c = 0; c < 3; ++c) diff += std::fabs(double(frames[1].rgba[p * 4 + size_t(c)]) - back.rgba[p * 4 + size_t(c)]);
-      count += 3;
+    // shows the picture's colours, and not those of any other scene.
+    EXPECT_LT(DistanceFromBackground(frames[1], i), 25.0) << "the frame does not show the scene's picture";
+    for (int other = 0; other < sceneCount; ++other) {
+      if (other != i) {
+        EXPECT_GT(DistanceFromBackground(frames[1], other), 25.0) << "it looks like scene " << other;
+      }
     }
-    ASSERT_GT(count, 1000u);
-    EXPECT_LT(diff / double(count), 25.0) << "the frame does not show the scene's picture";
     // Alive: a second later, every sky, water, waterfall, spray and leaves rectangle has changed.
     for (const Object& o : levels[size_t(i)]) {
       const std::string& n = o.name;
@@ -689,6 +773,25 @@ TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
       EXPECT_GT(changed, 40u) << n << " looks the same a second later";
     }
   }
+  fs::remove_all(work);
+}
+
+// The director's wrap: after the last scene comes the first. Started on scene 4 with the
+// 30 s delay and half-second frames, the change begins after frame 60 and is over about
+// fifteen frames later.
+TEST_F(ContentTest, TheLastSceneChangesToTheFirst) {
+  ASSERT_EQ(sceneCount, 5);
+  const fs::path work = fs::temp_directory_path() / ("qh-content-wrap-" + std::to_string(::getpid()));
+  fs::remove_all(work);
+  const auto frames = Capture(4, 91, 500, {0, 59, 68, 90}, work);
+  ASSERT_EQ(frames.size(), 4u) << "the capture tool failed";
+  EXPECT_LT(DistanceFromBackground(frames[0], 4), 25.0) << "the run does not start on scene 4";
+  EXPECT_LT(DistanceFromBackground(frames[1], 4), 25.0) << "scene 4 changed before its 30 s were up";
+  // Halfway through the change the picture is neither scene alone.
+  EXPECT_GT(DistanceFromBackground(frames[2], 4), 25.0);
+  EXPECT_GT(DistanceFromBackground(frames[2], 0), 25.0);
+  EXPECT_LT(DistanceFromBackground(frames[3], 0), 25.0) << "scene 4 is not followed by scene 0";
+  EXPECT_GT(DistanceFromBackground(frames[3], 1), 25.0) << "the change went past scene 0";
   fs::remove_all(work);
 }
 

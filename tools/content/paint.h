@@ -45,7 +45,13 @@ Image MakeWaterfall(int w, int h, uint32_t seed);
 Image MakePuff(int size, uint32_t seed);
 Image MakeBoulder(int w, int h, uint32_t seed, float mossy);
 Image MakeConifer(int w, int h, uint32_t seed, bool pine);
-enum class BranchKind { Birch, Spruce, Pine };
+enum class BranchKind { Birch, Spruce, Pine, AutumnBirch };
 Image MakeBranch(BranchKind kind, int w, int h, uint32_t seed);
+// A birch trunk standing on the texture's bottom edge and leaving it at the top: white
+// bark with dark lenticels and scars, black and fissured towards the foot, lit from the left.
+Image MakeBirchTrunk(int w, int h, uint32_t seed);
+// The picture with every colour multiplied by mul (the coverage kept): the same object in
+// another light.
+Image Relit(Image img, Rgb mul);
 
 }  // namespace qhc

@@ -34,7 +34,14 @@ struct World {
 };
 
 void MakeTextures(World& world);
+// Every bundled scene, in order, into world.scenes (after MakeTextures).
 void MakeScenes(World& world);
+// The scenes one by one; each reads the catalogue's textures for its cut-outs and stamps.
+Scene LakeScene(const World& world);
+Scene BrookScene(const World& world);
+Scene FallsScene(const World& world);
+Scene TarnScene(const World& world);
+Scene BirchwoodScene(const World& world);
 // The scene as the saver would show it after timeMs of running (layers scrolled, spray
 // puffs simulated, leaves at rest); for previews and the preview.bmp picture.
 Image Composite(const World& world, int scene, float timeMs);

@@ -258,7 +258,8 @@ Image MakeBranch(BranchKind kind, int w, int h, uint32_t seed) {
   std::vector<Seg> stems;
   const float len = w * 0.97f;
   const int steps = 24;
-  float x = 0, y = h * 0.5f, ang = kind == BranchKind::Birch ? -0.05f : 0.03f;
+  const bool birch = kind == BranchKind::Birch || kind == BranchKind::AutumnBirch;
+  float x = 0, y = h * 0.5f, ang = birch ? -0.05f : 0.03f;
   const float baseW = kind == BranchKind::Spruce ? 9.0f : (kind == BranchKind::Pine ? 10.0f : 7.0f);
   std::vector<std::pair<float, float>> spine;
   for (int i = 0; i < steps; ++i) {
@@ -268,14 +269,17 @@ Image MakeBranch(BranchKind kind, int w, int h, uint32_t seed) {
     spine.push_back({nx, ny});
     x = nx;
     y = ny;
-    ang += rng.Range(-0.06f, 0.06f) + (kind == BranchKind::Birch ? 0.01f : 0.004f);
+    ang += rng.Range(-0.06f, 0.06f) + (birch ? 0.01f : 0.004f);
   }
-  const Rgb bark = kind == BranchKind::Birch ? Hex(0x5a4a3e) : Hex(0x4b3a2b);
+  const Rgb bark = birch ? Hex(0x5a4a3e) : Hex(0x4b3a2b);
   for (const Seg& s : stems) TaperStroke(img, s.x0, s.y0, s.x1, s.y1, s.w0, s.w1, bark);
 
-  if (kind == BranchKind::Birch) {
-    // Thin drooping twigs with small oval leaves; light from the upper left.
-    const Rgb leafDark = Hex(0x3e6a2a), leafMid = Hex(0x6f9a3a), leafLit = Hex(0xb8cf62);
+  if (birch) {
+    // Thin drooping twigs with small oval leaves; light from the upper left. In autumn the
+    // leaves are gold, with an odd orange one, and some twigs are already bare.
+    const bool autumn = kind == BranchKind::AutumnBirch;
+    const Rgb leafDark = autumn ? Hex(0x9a6a1c) : Hex(0x3e6a2a), leafMid = autumn ? Hex(0xdca532) : Hex(0x6f9a3a),
+              leafLit = autumn ? Hex(0xfbe27a) : Hex(0xb8cf62);
     for (size_t i = 3; i < spine.size(); ++i) {
       for (int twig = 0; twig < 2; ++twig) {
         const float sx = spine[i].first, sy = spine[i].second;
@@ -293,7 +297,11 @@ Image MakeBranch(BranchKind kind, int w, int h, uint32_t seed) {
               const float ls = rng.Range(3.2f, 5.2f);
               const float lcx = tx + std::cos(la) * ls, lcy = ty + std::sin(la) * ls;
               const float litAmt = Clamp01(0.5f - (lcy - h * 0.5f) / h + rng.Range(-0.35f, 0.35f));
-              const Rgb c = litAmt < 0.5f ? Mix(leafDark, leafMid, litAmt * 2) : Mix(leafMid, leafLit, (litAmt - 0.5f) * 2);
+              Rgb c = litAmt < 0.5f ? Mix(leafDark, leafMid, litAmt * 2) : Mix(leafMid, leafLit, (litAmt - 0.5f) * 2);
+              if (autumn) {
+                if (Hash(int(lcx), int(lcy), seed) % 5 == 0) continue;  // fallen already
+                if (Hash(int(lcy), int(lcx), seed + 1) % 7 == 0) c = Mix(c, Hex(0xc8561e), 0.7f);
+              }
               FillEllipse(img, lcx, lcy, ls, ls * 0.55f, la, c, 1, 0.9f);
               Stroke(img, lcx - std::cos(la) * ls * 0.6f, lcy - std::sin(la) * ls * 0.6f, lcx + std::cos(la) * ls * 0.6f,
                      lcy + std::sin(la) * ls * 0.6f, 0.6f, Mix(c, leafLit, 0.4f), 0.5f);
@@ -335,6 +343,43 @@ Image MakeBranch(BranchKind kind, int w, int h, uint32_t seed) {
     }
   }
   DilateColour(img, 6);
+  return img;
+}
+
+Image MakeBirchTrunk(int w, int h, uint32_t seed) {
+  Image img(w, h, Hex(0xd8d4c8), 0);
+  const float cx = w * 0.5f;
+  for (int y = 0; y < h; ++y) {
+    const float v = (y + 0.5f) / h;  // 0 top .. 1 foot
+    // A slight sway of the trunk and a flare at the foot.
+    const float mid = cx + w * 0.06f * Fbm1(v * 3, seed, 3);
+    const float half = w * (0.26f + 0.03f * Fbm1(v * 9, seed + 1, 2) + 0.12f * SmoothStep(0.85f, 1.0f, v));
+    for (int x = 0; x < w; ++x) {
+      const float s = (x + 0.5f - mid) / half;  // -1 left edge .. 1 right edge
+      const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f);
+      if (cov <= 0) continue;
+      // Round: lit on the left, shaded on the right, a little reflected light at the rim.
+      const float light = Clamp01(0.85f - 0.55f * s - 0.35f * s * s * s * s + 0.1f * SmoothStep(0.75f, 1.0f, s));
+      Rgb c = Mix(Hex(0x8d8a86), Hex(0xf2efe6), light);
+      // Lenticels: thin dark dashes across the trunk; larger scars where branches were.
+      const float dash = Fbm(x * 0.25f, y * 1.6f, seed + 3, 2) + 0.4f * Fbm(x * 0.05f, y * 0.12f, seed + 4, 2);
+      c = Mix(c, Hex(0x2b2824), SmoothStep(0.42f, 0.6f, dash) * 0.85f);
+      const float scar = Fbm(x * 0.08f, y * 0.06f, seed + 5, 3);
+      c = Mix(c, Hex(0x1e1c1a), SmoothStep(0.5f, 0.62f, scar) * 0.9f);
+      // Towards the foot the bark turns black and fissured.
+      const float foot = SmoothStep(0.7f, 0.95f, v + 0.08f * Fbm(x * 0.1f, y * 0.02f, seed + 6, 2));
+      const float fissure = Fbm(x * 0.3f, y * 0.04f, seed + 7, 3) * 0.5f + 0.5f;
+      c = Mix(c, Mix(Hex(0x1f1d1b), Hex(0x6b665e), fissure * light), foot);
+      img.At(x, y) = c;
+      img.A(x, y) = cov;
+    }
+  }
+  DilateColour(img, 4);
+  return img;
+}
+
+Image Relit(Image img, Rgb mul) {
+  for (Rgb& c : img.c) c = c * mul;
   return img;
 }
 
