@@ -27,7 +27,8 @@ constexpr const char* kDelayLabels[7] = {"30 секунд", "1 минута", "2
 constexpr const char* kDialogStyle =
     "window.qh-settings button { min-height: 0; min-width: 0; padding: 1px 6px; }"
     "window.qh-settings combobox button { padding: 0 4px; }"
-    "window.qh-settings scale { padding: 0; }";
+    "window.qh-settings scale { padding: 0; }"
+    "window.qh-settings checkbutton { padding-top: 0; padding-bottom: 0; min-height: 0; }";
 
 int32_t HorizontalPixels(const SettingsDialog& dialog, int32_t units) { return (units * dialog.baseUnitX + 2) / 4; }
 int32_t VerticalPixels(const SettingsDialog& dialog, int32_t units) { return (units * dialog.baseUnitY + 4) / 8; }
@@ -103,10 +104,10 @@ gboolean FocusInTemplateOrder(GtkWidget* fixed, GtkDirectionType direction, gpoi
                               dialog->NatureBox,   dialog->StartSceneList};
   constexpr int kCount = sizeof chain / sizeof chain[0];
   const int step = direction == GTK_DIR_TAB_FORWARD ? 1 : -1;
-  GtkWidget* current = gtk_container_get_focus_child(GTK_CONTAINER(fixed));
+  GtkWidget* current = gtk_window_get_focus(GTK_WINDOW(gtk_widget_get_toplevel(fixed)));
   int at = -1;
-  for (int i = 0; i < kCount; ++i) {
-    if (chain[i] == current) at = i;
+  for (int i = 0; i < kCount && current != nullptr; ++i) {
+    if (chain[i] == current || gtk_widget_is_ancestor(current, chain[i])) at = i;
   }
   int next = at < 0 ? (step > 0 ? 0 : kCount - 1) : at + step;
   for (; next >= 0 && next < kCount; next += step) {
@@ -292,8 +293,8 @@ void CreateSettingsDialog(SettingsDialog* dialog, cairo_surface_t* picture) {
 
   gtk_widget_set_can_default(dialog->okButton, TRUE);
   gtk_window_set_default(GTK_WINDOW(window), dialog->okButton);
-  gtk_window_set_focus(GTK_WINDOW(window), dialog->okButton);  // the first control of the Tab order
   gtk_widget_show_all(fixed);
+  gtk_widget_grab_focus(dialog->okButton);  // the first control of the Tab order
 }
 
 void SettingsDialogOk(SettingsDialog* dialog) {
