@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/file_table.h"
 #include "resources/settings.h"
 #include "tests/store_test_support.h"
 #include "tests/ui_gtk_support.h"
@@ -321,6 +322,17 @@ TEST_F(SettingsDialogTest, TheLinkControlShowsThePictureLinksHomeAndLeavesTheDia
   Close();
   dialog_.window = nullptr;
   cairo_surface_destroy(picture);
+}
+
+TEST_F(SettingsDialogTest, APictureFileThatIsNoPictureLeavesTheLinkShowingItsText) {
+  WriteFile(root_ + "/install/ad1.jpg", "this is no JPEG");
+  ASSERT_EQ(chdir((root_ + "/install").c_str()), 0);
+  testing::internal::CaptureStderr();
+  cairo_surface_t* picture = LoadPictureBitmap("ad1.jpg");
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(picture, nullptr);
+  EXPECT_NE(said.find("ad1.jpg is not a picture"), std::string::npos) << said;
+  EXPECT_EQ(FindFile("ad1.jpg"), nullptr) << "the file's bytes are released";
 }
 
 }  // namespace

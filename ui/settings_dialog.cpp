@@ -320,6 +320,7 @@ int RunSettingsDialog(unsigned long parentWindow) {
     // Not reported here: the picture's loader says what is missing.
   }
   cairo_surface_t* picture = LoadPictureBitmap("ad1.jpg");
+  if (g_get_prgname() == nullptr) g_set_prgname("quiet-highland");  // the window's class
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr, "Quiet Highland: can't open the display to show the settings dialog.\n");
     if (picture != nullptr) cairo_surface_destroy(picture);
