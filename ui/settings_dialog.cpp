@@ -147,7 +147,12 @@ void ApplyDialogStyle() {
 void PlaceDialog(SettingsDialog* dialog, unsigned long parentWindow) {
   gtk_window_set_position(GTK_WINDOW(dialog->window), GTK_WIN_POS_CENTER);
   GdkDisplay* display = gtk_widget_get_display(dialog->window);
-  if (parentWindow == 0 || !GDK_IS_X11_DISPLAY(display)) return;
+  if (parentWindow == 0) return;
+  if (!GDK_IS_X11_DISPLAY(display)) {
+    std::fprintf(stderr, "Quiet Highland: window %lu is an X11 window and the dialog is not on X11; "
+                 "the settings dialog opens on its own.\n", parentWindow);
+    return;
+  }
   GdkWindow* parent = gdk_x11_window_foreign_new_for_display(display, parentWindow);
   if (parent == nullptr) {
     std::fprintf(stderr, "Quiet Highland: window %lu is gone; the settings dialog opens on its own.\n", parentWindow);
@@ -169,8 +174,6 @@ void PlaceDialog(SettingsDialog* dialog, unsigned long parentWindow) {
 }
 
 }  // namespace
-
-const char* SceneDelayLabel(int32_t index) { return index >= 0 && index < 7 ? kDelayLabels[index] : ""; }
 
 void StartSceneLabel(int32_t index, char* out, size_t capacity) {
   std::snprintf(out, capacity, index == 1 ? "со %d сцены" : "с %d сцены", index + 1);

@@ -4,6 +4,7 @@
 #pragma once
 #include <gtk/gtk.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qh {
@@ -38,9 +39,8 @@ struct SettingsDialog {
   bool closed = false;    // set by OK, Cancel, Escape and the close box
 };
 
-// The labels of the start-scene list entry `index` (from 0): the eight of the template,
-// then "с N сцены".
-const char* SceneDelayLabel(int32_t index);  // 0..6
+// The label of the start-scene list's entry `index` (from 0): the eight of the template,
+// then on in the same form, "с N сцены".
 void StartSceneLabel(int32_t index, char* out, size_t capacity);
 
 // The dialog's picture: a JPEG of the current folder loaded with the fatal loader (a
