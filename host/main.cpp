@@ -15,6 +15,8 @@
 #include "host/startup.h"
 #include "host/window.h"
 #include "resources/settings.h"
+#include "ui/hyperlink.h"
+#include "ui/settings_dialog.h"
 
 namespace {
 // The command line as one text, the program's path first (quoted when it has blanks), the
@@ -34,6 +36,23 @@ std::string JoinCommandLine(int argc, char** argv) {
   return text;
 }
 
+// Configure mode: the settings dialog, over the host's window when one is named and exists
+// (asked on a connection of our own, so a wrong number is never an X error).
+int RunConfigureMode() {
+  unsigned long parent = 0;
+  if (qh::HasParentWindow && qh::ParentWindow != 0) {
+    qh::CatchXErrors();
+    if (qh::HostWindowExists()) {
+      parent = static_cast<unsigned long>(qh::ParentWindow);
+    } else {
+      std::fprintf(stderr, "Quiet Highland: there is no window %llu; the settings dialog opens on its own.\n",
+                   static_cast<unsigned long long>(qh::ParentWindow));
+    }
+    qh::DestroyMainWindow();  // closes the connection the question was asked on
+  }
+  return qh::RunSettingsDialog(parent);  // it saves the settings itself when closed with OK
+}
+
 // Shutdown: the device and the sound, the window, the cursor, then the settings.
 void Shutdown() {
   if (qh::RunMode == qh::Saver) qh::ShutdownSaverMode();
@@ -50,9 +69,9 @@ int main(int argc, char** argv) {
   ParseCommandLine(JoinCommandLine(argc, argv).c_str());
   if (RunMode == Configure) {
     CompleteSettingsKeyPath();
+    RegisterHyperlinkClass();
     LoadSettings();  // links.txt must exist even for the dialog
-    // The settings dialog runs here; it saves the settings itself when closed with OK.
-    return 0;
+    return RunConfigureMode();
   }
   PrepareRun();
 

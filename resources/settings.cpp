@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/byte_cursor.h"
+#include "core/text_field.h"
 #include "resources/file_table.h"
 #include "resources/key_value.h"
 #include "resources/registry_store.h"
@@ -39,16 +40,6 @@ namespace {
 char keyPrefixArea[256] = "software\\quorvale\\screensavers\\";
 const char productNameArea[256] = "Quiet Highland\0\x24";
 bool keyPathComplete = false;
-
-// Copies at most capacity - 1 bytes, never ending inside a UTF-8 character.
-void CopyString(char* dest, size_t capacity, const std::string& text) {
-  size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  if (length < text.size()) {
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-  }
-  std::memcpy(dest, text.data(), length);
-  dest[length] = '\0';
-}
 
 std::string ResolveInstallDir(const std::string& value, const std::string& folder) {
   if (value.empty() || value[0] == '/' || folder.empty()) return value;
@@ -148,11 +139,11 @@ void LoadSettings() {
   std::string value;
   std::string folder;
   ReadRegistryString(SettingsKeyPath, "musicname", &value);
-  CopyString(musicName, sizeof musicName, value);
+  CopyToField(musicName, sizeof musicName, value);
   ReadRegistryString(SettingsKeyPath, "dir", &value, &folder);
   installDir = ResolveInstallDir(value, folder);
   ReadRegistryString(SettingsKeyPath, "namerus", &value);
-  CopyString(titleName, sizeof titleName, value);
+  CopyToField(titleName, sizeof titleName, value);
 
   if (chdir(installDir.c_str()) != 0) {
     // Not reported here: links.txt below (and the data files later) say what is missing.

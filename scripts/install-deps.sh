@@ -9,7 +9,7 @@ packages=(
   libgtk-3-dev libopenmpt-dev libvorbis-dev libmpg123-dev
   libfreetype-dev fonts-dejavu-core libjpeg-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool openbox x11-utils locales
+  xvfb xauth xdotool openbox x11-utils locales shared-mime-info
 )
 
 missing=()

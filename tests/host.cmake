@@ -21,3 +21,20 @@ foreach(case ${host_cases})
             $<TARGET_FILE:quiet-highland> $<TARGET_FILE:host_test_window>)
   set_tests_properties(host.${case} PROPERTIES LABELS integration TIMEOUT 60)
 endforeach()
+
+# The settings dialog as a user meets it; the capture tool shows what OK changed.
+set(dialog_cases
+  dialog_keyboard_ok_changes_the_next_run
+  dialog_escape_writes_nothing
+  dialog_close_box_without_switch
+  dialog_picture_opens_link
+  dialog_transient_for_parent
+  dialog_parent_does_not_exist
+  dialog_missing_picture)
+foreach(case ${dialog_cases})
+  add_test(NAME host.${case}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/host_integration.sh ${case}
+            $<TARGET_FILE:quiet-highland> $<TARGET_FILE:host_test_window>)
+  set_tests_properties(host.${case} PROPERTIES LABELS integration TIMEOUT 90
+    ENVIRONMENT "QH_CAPTURE_TOOL=$<TARGET_FILE:quiet-highland-render>")
+endforeach()

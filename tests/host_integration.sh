@@ -34,6 +34,8 @@ fail() {
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg
 mkdir -p "$HOME"
 unset WAYLAND_DISPLAY DISPLAY
+# GTK without a desktop session: no settings service, no accessibility bus.
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 user_store=$XDG_CONFIG_HOME/quiet-highland/registry.reg
 key='[HKEY_LOCAL_MACHINE\software\quorvale\screensavers\Quiet Highland]'
 
@@ -121,6 +123,39 @@ make_host_window() {
 expect_ended_cleanly() {
   wait_exit "$1" || fail "still running $1 s after $2"
   [ "$rc" -eq 0 ] || fail "exit code $rc after $2 (0 expected)"
+}
+
+
+# The settings dialog's window, once mapped and holding the keyboard focus.
+wait_dialog_focused() {
+  local deadline=$(($(now_ms) + 30000))
+  wid=""
+  while [ -z "$wid" ] && [ "$(now_ms)" -lt "$deadline" ]; do
+    wid=$(xdotool search --onlyvisible --name ' - Параметры$' 2>/dev/null | head -1)
+    [ -n "$wid" ] || sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no settings dialog appeared"
+  local i
+  for i in $(seq 100); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && { sleep 0.3; return 0; }
+    sleep 0.1
+  done
+  fail "the settings dialog never got the focus"
+}
+
+# Keys as a user types them, to whichever window has the focus.
+type_keys() { xdotool key --delay 80 "$@"; }
+
+# quiet-highland-render's picture of the first frame with the clock at the time $1.
+capture_at() {
+  "$QH_CAPTURE_TOOL" --frames 1 --time "$1" --png "$2" >>"$work/capture.log" 2>&1 ||
+    fail "the capture tool failed: $(cat "$work/capture.log")"
+}
+
+expect_no_x_errors() {
+  if grep -qiE 'X Window System error|BadWindow|BadMatch|Gdk-(WARNING|CRITICAL)' "$work/saver.log"; then
+    fail "X errors or warnings: $(cat "$work/saver.log")"
+  fi
 }
 
 case "$case_name" in
@@ -244,6 +279,119 @@ case "$case_name" in
     wait_exit 5 || fail "still running"
     [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
     grep -qF "Can't load links.txt..." "$work/saver.log" || fail "no loading message"
+    grep -qF "Program will now stop." "$work/saver.log" || fail "no loading message"
+    ;;
+
+  dialog_keyboard_ok_changes_the_next_run)
+    start_x
+    # Before: the defaults, clock on, so the time of day shows in the picture.
+    capture_at 10:00:00 "$work/before1.png"
+    capture_at 13:37:00 "$work/before2.png"
+    cmp -s "$work/before1.png" "$work/before2.png" && fail "with the clock on, two times of day give the same picture"
+    rm -f "$user_store"
+    start_saver /c
+    wait_dialog_focused
+    # OK has the focus; four Tabs reach the volume slider (Cancel, the link, the delay list).
+    type_keys Tab Tab Tab Tab Right Right Right Tab Tab space Return
+    expect_ended_cleanly 10 "Return"
+    # delay 0, volume 83, day cycle 0, clock 0, reserved 0, scene 0, music 1, nature 1, reserved 0
+    expected='"settings"=hex:00,00,00,00,53,00,00,00,00,00,00,00,00,00,00,00,01,01,00,00'
+    grep -qxF "$expected" "$user_store" || fail "the stored settings are not the ones typed: $(cat "$user_store" 2>&1)"
+    [ "$(grep -ci '^"settings"=' "$user_store")" -eq 1 ] || fail "more than one settings value"
+    capture_at 10:00:00 "$work/after1.png"
+    capture_at 13:37:00 "$work/after2.png"
+    cmp -s "$work/after1.png" "$work/after2.png" || fail "with the clock switched off the picture still shows the time"
+    cmp -s "$work/before1.png" "$work/after1.png" && fail "switching the clock off changed nothing"
+    expect_no_x_errors
+    ;;
+
+  dialog_escape_writes_nothing)
+    start_x
+    start_saver /c
+    wait_dialog_focused
+    type_keys Tab Tab Tab Tab Right Right Tab Tab space Escape
+    expect_ended_cleanly 10 "Escape"
+    [ ! -e "$user_store" ] || fail "Escape wrote the settings: $(cat "$user_store")"
+    ;;
+
+  dialog_close_box_without_switch)
+    start_x
+    start_saver
+    wait_dialog_focused
+    type_keys Tab space
+    # The window manager's close (openbox: Alt+F4) is the dialog's close box.
+    type_keys alt+F4
+    expect_ended_cleanly 10 "the close box"
+    [ ! -e "$user_store" ] || fail "the close box wrote the settings: $(cat "$user_store")"
+    ;;
+
+  dialog_picture_opens_link)
+    start_x
+    # A browser of our own for HTML pages, in private data and config folders: it writes
+    # down the address it was given.
+    export XDG_DATA_HOME=$work/data
+    mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+    printf '#!/bin/sh\nprintf "%%s\\n" "$1" > "%s/part.$$"\nmv "%s/part.$$" "%s/opened"\n' "$work" "$work" "$work" \
+      >"$work/browser.sh"
+    chmod +x "$work/browser.sh"
+    printf '[Desktop Entry]\nType=Application\nName=Test browser\nNoDisplay=true\nExec=%s %%u\nMimeType=text/html;\n' \
+      "$work/browser.sh" >"$XDG_DATA_HOME/applications/qh-test-browser.desktop"
+    printf '[Default Applications]\ntext/html=qh-test-browser.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
+    link=$(sed -n 's/^link1=//p' "$(dirname "$saver")/../share/quiet-highland/links.txt" | tr -d '\r')
+    [ -n "$link" ] || fail "the installation's links.txt has no link1"
+    start_saver /c
+    wait_dialog_focused
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    # The picture's control spans 16..184 x 155..188 of the dialog's 252 x 199 units.
+    xdotool mousemove --window "$wid" $((WIDTH * 100 / 252)) $((HEIGHT * 171 / 199)) sleep 0.3 click 1
+    for i in $(seq 100); do
+      [ -f "$work/opened" ] && break
+      sleep 0.1
+    done
+    [ -f "$work/opened" ] || fail "the link was not opened"
+    # A handler taking %u gets a local file's path or its address, as GIO sees fit.
+    opened=$(cat "$work/opened")
+    [ "$opened" = "$link" ] || [ "file://$opened" = "$link" ] || fail "opened $opened instead of $link"
+    sleep 0.5
+    alive || fail "the dialog closed when the link was opened"
+    xdotool windowactivate --sync "$wid" key Escape
+    expect_ended_cleanly 10 "Escape"
+    expect_no_x_errors
+    ;;
+
+  dialog_transient_for_parent)
+    start_x
+    make_host_window 400 300
+    start_saver "/c:$host_id"
+    wait_dialog_focused
+    transient=$(xprop -id "$wid" WM_TRANSIENT_FOR)
+    [ "$(printf '%d' "${transient##* }")" = "$host_id" ] 2>/dev/null ||
+      fail "the dialog is not transient for window $host_id: $transient"
+    type_keys Escape
+    expect_ended_cleanly 10 "Escape"
+    expect_no_x_errors
+    ;;
+
+  dialog_parent_does_not_exist)
+    start_x
+    start_saver /c:12345
+    wait_dialog_focused
+    xprop -id "$wid" WM_TRANSIENT_FOR | grep -q 'not found' || fail "the dialog has a parent: $(xprop -id "$wid" WM_TRANSIENT_FOR)"
+    grep -q "no window 12345" "$work/saver.log" || fail "no word about the missing window"
+    type_keys Escape
+    expect_ended_cleanly 10 "Escape"
+    expect_no_x_errors
+    ;;
+
+  dialog_missing_picture)
+    install=$work/install
+    mkdir -p "$install"
+    printf 'link1=file:///nowhere\r\n' >"$install/links.txt"
+    use_installation "$install"
+    start_saver /c
+    wait_exit 5 || fail "still running"
+    [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
+    grep -qF "Can't load ad1.jpg..." "$work/saver.log" || fail "no loading message"
     grep -qF "Program will now stop." "$work/saver.log" || fail "no loading message"
     ;;
 
