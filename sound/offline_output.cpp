@@ -1,3 +1,4 @@
+// Rendering the mix into memory, a block at a time, decoding the music just before it.
 #include "sound/offline_output.h"
 
 #include <algorithm>

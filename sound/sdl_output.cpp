@@ -1,3 +1,4 @@
+// The SDL device, the decoder thread, and the reopening of a device that went away.
 #include "sound/sdl_output.h"
 
 #include <SDL.h>

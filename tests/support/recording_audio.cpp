@@ -1,3 +1,4 @@
+// Every call becomes one line of text; answers come from what the test set.
 #include "tests/support/recording_audio.h"
 
 #include <string>

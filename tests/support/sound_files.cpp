@@ -1,3 +1,5 @@
+// Test sound files: an XM written byte by byte (FastTracker 2 layout) and Ogg Vorbis files
+// encoded with libvorbisenc.
 #include "tests/support/sound_files.h"
 
 #include <vorbis/vorbisenc.h>
