@@ -32,14 +32,15 @@ ptrdiff_t FindIgnoringCase(const char* text, const char* needle) {
   return -1;
 }
 
-// The "*.ogg" names of `folder` (case counts, as on the file system), sorted bytewise so
-// the order does not depend on the file system.
+// The "*.ogg" names of `folder` (the extension in any case, like the folder search the
+// samples have always come from), sorted bytewise so the order does not depend on the
+// file system.
 std::vector<std::string> OggNames(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code error;
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ogg") == 0) names.push_back(name);
+    if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".ogg") == 0) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -137,8 +137,8 @@ TEST_F(SoundEngineTest, SamplesLoadInNameOrderFromSounds) {
   EXPECT_EQ(audio.CallsTo("SampleLoad"),
             (Calls{"SampleLoad(Sounds/C.ogg,255,0)", "SampleLoad(Sounds/a.ogg,255,0)",
                    "SampleLoad(Sounds/a_sample_name_longer_than_thirty_one_bytes.ogg,255,0)",
-                   "SampleLoad(Sounds/b.ogg,255,0)"}));
-  ASSERT_EQ(SampleTable.count, 4);
+                   "SampleLoad(Sounds/b.ogg,255,0)", "SampleLoad(Sounds/x.OGG,255,0)"}));
+  ASSERT_EQ(SampleTable.count, 5);
   // The long name is kept whole, so it can be played by its name.
   EXPECT_STREQ(SampleTable.slots[2].name, "a_sample_name_longer_than_thirty_one_bytes.ogg");
   audio.Forget();
