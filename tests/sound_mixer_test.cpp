@@ -243,6 +243,29 @@ TEST(SoundMixer, AStreamLoopsWithoutAGap) {
   EXPECT_EQ(pcm[2 * 3 * length], pcm[0]);
 }
 
+TEST(SoundMixer, AnMp3StreamPlaysAndLoops) {
+  TempFolder folder;
+  // Half a second of 441 Hz at 48000 Hz: converted to 44100 Hz as it plays.
+  ASSERT_TRUE(WriteMp3File(folder.File("tune.mp3"), Sine(441, 48000, 24000, 2, 0.5f), 48000));
+  OfflineMixer m;
+  const AudioHandle stream = m.audio.StreamCreateFile(folder.File("tune.mp3").c_str(), kAudioLoop);
+  ASSERT_NE(stream, 0u);
+  m.audio.StreamPlay(stream, false, kAudioLoop);
+  m.output.Render(3 * 22050);
+  const auto& pcm = m.pcm();
+  EXPECT_NEAR(Frequency(pcm, 1000, 60000), 441.0, 4.0);  // through two loop points
+  // The loop points join without a gap: nowhere does the tone drop out for a moment.
+  int quietRun = 0, longestQuietRun = 0;
+  int maxJump = 0;
+  for (size_t i = 2000; i < pcm.size() / 2; ++i) {
+    quietRun = std::abs(pcm[2 * i]) < 200 ? quietRun + 1 : 0;
+    longestQuietRun = std::max(longestQuietRun, quietRun);
+    maxJump = std::max(maxJump, std::abs(pcm[2 * i] - pcm[2 * (i - 1)]));
+  }
+  EXPECT_LT(longestQuietRun, 10);  // a zero crossing of the sine, not a pause
+  EXPECT_LT(maxJump, 3000);        // the sine's own steps are about 1030
+}
+
 TEST(SoundMixer, AFileAtAnotherRateKeepsItsPitch) {
   TempFolder folder;
   ASSERT_TRUE(WriteOggFile(folder.File("low.ogg"), Sine(441, 22050, 22050, 1, 0.5f), 1, 22050));

@@ -1,7 +1,8 @@
-// Test sound files: an XM written byte by byte (FastTracker 2 layout) and Ogg Vorbis files
-// encoded with libvorbisenc.
+// Test sound files: an XM written byte by byte (FastTracker 2 layout), Ogg Vorbis files
+// encoded with libvorbisenc and MP3 files encoded with LAME.
 #include "tests/support/sound_files.h"
 
+#include <lame/lame.h>
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
@@ -162,6 +163,36 @@ bool WriteOggFile(const std::string& path, const std::vector<float>& samples, in
   vorbis_dsp_clear(&vd);
   vorbis_comment_clear(&vc);
   vorbis_info_clear(&vi);
+  return std::fclose(file) == 0 && ok;
+}
+
+bool WriteMp3File(const std::string& path, const std::vector<float>& stereo, int rate) {
+  lame_global_flags* lame = lame_init();
+  if (lame == nullptr) return false;
+  lame_set_in_samplerate(lame, rate);
+  lame_set_out_samplerate(lame, rate);
+  lame_set_num_channels(lame, 2);
+  lame_set_brate(lame, 192);
+  lame_set_bWriteVbrTag(lame, 1);
+  std::vector<unsigned char> mp3(stereo.size() * 2 + 16384);
+  int size = -1;
+  if (lame_init_params(lame) >= 0) {
+    const int frames = static_cast<int>(stereo.size() / 2);
+    size = lame_encode_buffer_interleaved_ieee_float(lame, stereo.data(), frames, mp3.data(), static_cast<int>(mp3.size()));
+    if (size >= 0) {
+      const int tail = lame_encode_flush(lame, mp3.data() + size, static_cast<int>(mp3.size()) - size);
+      size = tail >= 0 ? size + tail : -1;
+    }
+  }
+  // The LAME tag replaces the placeholder frame at the start.
+  unsigned char tag[2880];
+  const size_t tagSize = size >= 0 ? lame_get_lametag_frame(lame, tag, sizeof tag) : 0;
+  lame_close(lame);
+  if (size < 0 || tagSize > size_t(size)) return false;
+  std::memcpy(mp3.data(), tag, tagSize);
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(mp3.data(), 1, size_t(size), file) == size_t(size);
   return std::fclose(file) == 0 && ok;
 }
 

@@ -15,6 +15,10 @@ std::vector<uint8_t> MakeTestXm();
 // Encodes interleaved float samples (`channels` of them per frame) as Ogg Vorbis.
 bool WriteOggFile(const std::string& path, const std::vector<float>& samples, int channels, int rate);
 
+// Encodes interleaved float stereo samples as MP3 (with the LAME tag that tells a decoder
+// the encoder's delay and padding, so the file can loop without a gap).
+bool WriteMp3File(const std::string& path, const std::vector<float>& stereo, int rate);
+
 // A sine of `hz` at `rate`, `frames` long, interleaved for `channels`.
 std::vector<float> Sine(double hz, int rate, int frames, int channels, float amplitude);
 
