@@ -224,25 +224,27 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
 bool WriteWav(const std::string& file, const std::vector<int16_t>& pcm) {
   const uint64_t dataBytes = uint64_t{pcm.size()} * 2;
   if (dataBytes > 0xFFFFFFFFull - 36) return false;
-  std::vector<uint8_t> bytes;
-  bytes.reserve(44 + dataBytes);
-  bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-  PutLe32(bytes, static_cast<uint32_t>(36 + dataBytes));
-  bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  PutLe32(bytes, 16);
-  PutLe16(bytes, 1);           // PCM
-  PutLe16(bytes, 2);           // stereo
-  PutLe32(bytes, 44100);       // frames per second
-  PutLe32(bytes, 44100 * 4);   // bytes per second
-  PutLe16(bytes, 4);           // bytes per frame
-  PutLe16(bytes, 16);          // bits per sample
-  bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-  PutLe32(bytes, static_cast<uint32_t>(dataBytes));
-  for (int16_t sample : pcm) PutLe16(bytes, static_cast<uint16_t>(sample));
+  std::vector<uint8_t> header;
+  header.insert(header.end(), {'R', 'I', 'F', 'F'});
+  PutLe32(header, static_cast<uint32_t>(36 + dataBytes));
+  header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutLe32(header, 16);
+  PutLe16(header, 1);           // PCM
+  PutLe16(header, 2);           // stereo
+  PutLe32(header, 44100);       // frames per second
+  PutLe32(header, 44100 * 4);   // bytes per second
+  PutLe16(header, 4);           // bytes per frame
+  PutLe16(header, 16);          // bits per sample
+  header.insert(header.end(), {'d', 'a', 't', 'a'});
+  PutLe32(header, static_cast<uint32_t>(dataBytes));
+  std::vector<uint8_t> data;
+  data.reserve(dataBytes);
+  for (int16_t sample : pcm) PutLe16(data, static_cast<uint16_t>(sample));
   if (!MakeParentFolder(file)) return false;
   FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+  ok = ok && std::fwrite(data.data(), 1, data.size(), out) == data.size();
   return std::fclose(out) == 0 && ok;
 }
 
@@ -300,7 +302,7 @@ int main(int argc, char** argv) {
   LastFrameTime = CurrentClock().NowMs();
   for (uint32_t frame = 0; frame < options.frames && status == 0; ++frame) {
     RenderFrame();
-    soundOutput.Render(soundFrames.Next(options.dt));
+    if (!options.wavFile.empty()) soundOutput.Render(soundFrames.Next(options.dt));
     if (options.pngPattern.empty() || !Wanted(options, frame)) continue;
     auto* device = dynamic_cast<GlDevice*>(Device);
     uint32_t width = 0, height = 0;
