@@ -6,6 +6,8 @@
 #include "render/device_setup.h"
 #include "render/states.h"
 #include "scene/director.h"
+#include "sound/ambient.h"
+#include "sound/audio_engine.h"
 
 namespace qh {
 
@@ -43,11 +45,10 @@ void SetSaverFrameStates() {
 void SaverApplication::Render() {
   SetSaverFrameStates();
 
-  // In this order, once their subsystems are wired in:
   SceneDirector();  // the whole picture
   DrawClock();  // the clock overlay, over the finished picture
-  //   UpdateAmbientSounds();  this frame's nature-sound requests, before...
-  //   UpdateAudio();          ...the audio update that starts them in the same frame
+  UpdateAmbientSounds();  // this frame's nature-sound requests, before...
+  UpdateAudio();          // ...the audio update that starts them in the same frame
 
   SceneClockMs += FrameDeltaMs;
 }

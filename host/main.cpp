@@ -15,6 +15,7 @@
 #include "host/startup.h"
 #include "host/window.h"
 #include "resources/settings.h"
+#include "sound/mixer_audio.h"
 #include "ui/hyperlink.h"
 #include "ui/settings_dialog.h"
 
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
   if (RunMode == Preview) {
     LoadPreviewPicture();
   } else {
+    InstallAudio(SdlAudio());  // the default sound device; without one the saver runs silently
     if (!StartSaverMode(MainWindow)) {  // the device has shown why
       Shutdown();
       SDL_Quit();

@@ -17,6 +17,7 @@
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/level.h"
+#include "sound/audio_engine.h"
 #include "core/math.h"
 
 namespace qh {
@@ -61,10 +62,9 @@ bool LoadContent() {
   SeedSceneRandom(CurrentClock().NowMs());
   LoadFont("font");
   StartClockLocale();  // the time format and its converter, once, before the first frame
-  // The sound engine joins here, in this order, once it exists:
-  //   StartAudio();           (its result is ignored: the scene may run silently)
-  //   LoadSoundsAndMusic();
-  //   if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
+  StartAudio();  // without sound the scene runs silently
+  LoadSoundsAndMusic();
+  if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
   sceneCursor = Settings.startScene;
   SetSceneDelay(Settings.sceneDelayChoice);
   PreloadScenes();
@@ -86,7 +86,7 @@ void ShutdownSaverMode() {
   // Textures first, so the device can free what it made for them.
   ReleaseAllTextures();
   ReleaseDevice();
-  //   StopAudio();            once the audio engine is wired in
+  StopAudio();
 }
 
 }  // namespace qh

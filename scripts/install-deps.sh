@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libgl1-mesa-dri libegl-dev libgl-dev
   libgtk-3-dev libopenmpt-dev libvorbis-dev libmpg123-dev
   libfreetype-dev fonts-dejavu-core libjpeg-dev libpng-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
   xvfb xauth xdotool openbox x11-utils locales shared-mime-info
 )
 

@@ -12,6 +12,8 @@ set(host_cases
   saver_focus_loss_ends_it
   saver_sigterm_ends_it
   saver_writes_default_settings
+  saver_plays_sound
+  saver_runs_without_sound
   preview_stays_until_host_window_destroyed
   preview_bad_window_id
   configure_missing_links_txt)

@@ -234,6 +234,37 @@ case "$case_name" in
     grep -qxF "$key" "$user_store" || fail "the key is missing: $(cat "$user_store")"
     ;;
 
+  saver_plays_sound)
+    # SDL's disk driver writes what the device would play into a file, in real time.
+    export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/sound.raw
+    start_x
+    start_saver /s
+    wait_saver_focused
+    sleep 2
+    alive || fail "ended on its own"
+    xdotool key Escape
+    expect_ended_cleanly 2 "a key press"
+    [ -s "$work/sound.raw" ] || fail "nothing was written to the sound device"
+    # Two seconds of music and birdsong: far from silence (16-bit stereo, 176400 bytes a second).
+    size=$(stat -c %s "$work/sound.raw")
+    [ "$size" -gt 176400 ] || fail "only $size bytes of sound in about two seconds"
+    loud=$(tr -d '\000' <"$work/sound.raw" | wc -c)
+    [ "$loud" -gt $((size / 4)) ] || fail "the sound written is (nearly) silence: $loud non-zero bytes of $size"
+    ;;
+
+  saver_runs_without_sound)
+    # No audio driver SDL can use: the saver runs silently and ends as always.
+    export SDL_AUDIODRIVER=no-such-driver
+    start_x
+    start_saver /s
+    wait_saver_focused
+    sleep 1
+    alive || fail "ended without a sound device"
+    xdotool key a
+    expect_ended_cleanly 2 "a key press"
+    grep -q "runs silently" "$work/saver.log" || fail "no word about the missing sound"
+    ;;
+
   preview_stays_until_host_window_destroyed)
     start_x
     install=$work/install

@@ -1,5 +1,6 @@
 // quiet-highland-render: runs the saver's own start-up and frames with a fixed-step clock,
-// without a display (SDL's offscreen driver) or a sound device, and writes what it made:
+// without a display (SDL's offscreen driver) or a sound device (the mix goes into memory),
+// and writes what it made:
 // PNG pictures of the 800x600 back buffer and a WAV file of the run's sound.
 #include <SDL.h>
 #include <SDL_image.h>
@@ -23,6 +24,9 @@
 #include "render/device.h"
 #include "render/gl_device.h"
 #include "resources/settings.h"
+#include "sound/audio_engine.h"
+#include "sound/mixer_audio.h"
+#include "sound/offline_output.h"
 
 namespace {
 
@@ -216,11 +220,9 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
   PutLe16(out, v >> 16);
 }
 
-// The sound of the run. There is no sound engine yet to mix it, so it is silence of the
-// run's length: 44100 frames per second, 16-bit stereo.
-bool WriteWav(const std::string& file, uint64_t milliseconds) {
-  const uint64_t sampleFrames = milliseconds * 44100 / 1000;
-  const uint64_t dataBytes = sampleFrames * 4;
+// The sound of the run as a WAV file: 44100 frames per second, 16-bit stereo.
+bool WriteWav(const std::string& file, const std::vector<int16_t>& pcm) {
+  const uint64_t dataBytes = uint64_t{pcm.size()} * 2;
   if (dataBytes > 0xFFFFFFFFull - 36) return false;
   std::vector<uint8_t> header;
   header.insert(header.end(), {'R', 'I', 'F', 'F'});
@@ -235,16 +237,14 @@ bool WriteWav(const std::string& file, uint64_t milliseconds) {
   PutLe16(header, 16);          // bits per sample
   header.insert(header.end(), {'d', 'a', 't', 'a'});
   PutLe32(header, static_cast<uint32_t>(dataBytes));
+  std::vector<uint8_t> data;
+  data.reserve(dataBytes);
+  for (int16_t sample : pcm) PutLe16(data, static_cast<uint16_t>(sample));
   if (!MakeParentFolder(file)) return false;
   FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return false;
   bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
-  static const uint8_t silence[4096] = {};
-  for (uint64_t left = dataBytes; ok && left > 0;) {
-    const size_t n = left < sizeof silence ? static_cast<size_t>(left) : sizeof silence;
-    ok = std::fwrite(silence, 1, n, out) == n;
-    left -= n;
-  }
+  ok = ok && std::fwrite(data.data(), 1, data.size(), out) == data.size();
   return std::fclose(out) == 0 && ok;
 }
 
@@ -260,6 +260,12 @@ int main(int argc, char** argv) {
   FixedStepClock clock(options.start, options.dt);
   InstallClock(&clock);
   if (options.fixTime) FixLocalTimeOfDay(options.timeOfDay);
+
+  // The sound goes into memory, never to a device: the mix of each frame, dt long.
+  OfflineOutput soundOutput;
+  MixerAudio sound(&soundOutput);
+  InstallAudio(&sound);
+  FrameSampleCounter soundFrames;
 
   // The saver's own start-up: settings, geometry, data folder.
   CurrentApplication = &TheSaverApplication;
@@ -296,6 +302,7 @@ int main(int argc, char** argv) {
   LastFrameTime = CurrentClock().NowMs();
   for (uint32_t frame = 0; frame < options.frames && status == 0; ++frame) {
     RenderFrame();
+    if (!options.wavFile.empty()) soundOutput.Render(soundFrames.Next(options.dt));
     if (options.pngPattern.empty() || !Wanted(options, frame)) continue;
     auto* device = dynamic_cast<GlDevice*>(Device);
     uint32_t width = 0, height = 0;
@@ -309,13 +316,14 @@ int main(int argc, char** argv) {
     }
   }
   if (status == 0 && !options.wavFile.empty() &&
-      !WriteWav(options.wavFile, uint64_t{options.dt} * options.frames)) {
+      !WriteWav(options.wavFile, soundOutput.pcm)) {
     std::fprintf(stderr, "quiet-highland-render: could not write %s: %s\n", options.wavFile.c_str(),
                  std::strerror(errno));
     status = 1;
   }
 
   ShutdownSaverMode();
+  InstallAudio(nullptr);
   SDL_DestroyWindow(window);
   SDL_Quit();
   InstallClock(nullptr);
