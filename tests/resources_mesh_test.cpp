@@ -373,10 +373,12 @@ TEST_F(MeshTest, DescriptorsWithoutMeshesAndNamesWithoutCgo) {
   EXPECT_EQ(GetModel("none.cgo")->meshCount, 0);
   EXPECT_EQ(GetModel("zero.cgo")->meshCount, 0);
   EXPECT_EQ(GetModel("tail.cgo")->meshCount, 1);
+  WriteText("abcdefghijklmnopqrstuvwxyz1.cgo", "nummeshes=0\r\n");  // 31 characters, the most
+  EXPECT_STREQ(GetModel("abcdefghijklmnopqrstuvwxyz1.cgo")->name, "abcdefghijklmnopqrstuvwxyz1.cgo");
   // A name the catalogue would never pass: refused without touching a file.
   EXPECT_EQ(GetModel("rock.tga"), nullptr);
   EXPECT_EQ(GetModel("hill.CGO"), nullptr);
-  EXPECT_EQ(ModelList.count, 3);
+  EXPECT_EQ(ModelList.count, 4);
 }
 
 TEST_F(MeshTest, BufferTheDeviceRefusesLeavesTheMeshWithoutBuffers) {
@@ -533,8 +535,8 @@ TEST_F(MeshTest, BrokenDescriptorsEndTheProgramNamingTheFile) {
       {"missing mesh line", "gap.cgo", "nummeshes=2\r\nmesh0=\r\n", "...\nProgram"},
       {"missing file", "absent.cgo", "", "absent.cgo"},
       {"a broken mesh", "broken.cgo", "nummeshes=1\r\nmesh0=bad.msh\r\ntexture0=moss.tga\r\n", "bad.msh"},
-      {"a name of 32 characters", "a_name_of_thirty_two_characters.cgo", "nummeshes=0\r\n",
-       "a_name_of_thirty_two_characters.cgo"},
+      {"a name of 32 characters", "abcdefghijklmnopqrstuvwxyz12.cgo", "nummeshes=0\r\n",
+       "abcdefghijklmnopqrstuvwxyz12.cgo"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -542,6 +544,10 @@ TEST_F(MeshTest, BrokenDescriptorsEndTheProgramNamingTheFile) {
     EXPECT_EXIT(GetModel(c.model), ::testing::ExitedWithCode(1),
                 ::testing::HasSubstr(std::string("Can't load ") + c.named));
   }
+  // A missing texture line asks for a picture without a name: the texture manager's message.
+  WriteBytes("good.msh", MeshFileBytes(Square(1)));
+  WriteText("bare.cgo", "nummeshes=1\r\nmesh0=good.msh\r\n");
+  EXPECT_EXIT(GetModel("bare.cgo"), ::testing::ExitedWithCode(1), ::testing::HasSubstr("Couldn't load texture: "));
 }
 
 // ---- a model in an installation ------------------------------------------------------
