@@ -55,12 +55,12 @@ class Mesh {
 // One ".cgo" descriptor: its meshes and the texture of each (shared with their lists).
 class Model {
  public:
-  virtual ~Model();
   // Reads the descriptor and gets every mesh and texture it names. A file that cannot
   // be loaded or is refused ends the program with the loader's message.
   virtual bool Load(const char* name);
   // Draws nothing: nothing in the picture draws a model.
   virtual void Draw(const Matrix4& placement);
+  virtual ~Model();  // after the two operations, which keep their places in the table
 
   char name[32] = {};                  // the descriptor's file name, at most 31 characters
   int32_t meshCount = 0;
