@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "resources/file_table.h"
+#include "resources/mesh.h"
 #include "resources/textures.h"
 
 namespace qh {
@@ -25,9 +26,9 @@ void CopyName(char* field, const uint8_t* from, int32_t length, int32_t fieldSiz
   field[n] = '\0';
 }
 
-// Where a ".cgo" entry gets its model. Mesh models are not part of the engine yet, so such
-// an entry has neither texture nor mesh and objects bound to it draw untextured.
-Model* GetCatalogueModel(const char* /*fileName*/) { return nullptr; }
+// Where a ".cgo" entry gets its model: loaded once per name, never drawn by the scene, so
+// objects bound to such an entry draw untextured.
+Model* GetCatalogueModel(const char* fileName) { return GetModel(fileName); }
 
 // A bounded cursor over the catalogue text; every move stops at the end of the bytes.
 struct Scanner {

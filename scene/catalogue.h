@@ -8,7 +8,7 @@
 namespace qh {
 
 struct TextureRecord;
-struct Model;  // a mesh model; models are not loaded yet, so every mesh handle stays none
+class Model;  // a mesh model (resources/mesh.h); the scene never draws it
 
 constexpr int kMaxCatalogueGroups = 32;
 constexpr int kMaxCatalogueEntries = 512;
@@ -31,7 +31,7 @@ extern ObjectCatalogueState ObjectCatalogue;
 
 // Reads "gameobjs.txt" (a missing file ends the program with the file table's message)
 // and parses it. A texture that cannot be loaded ends the program with the texture
-// manager's message.
+// manager's message; a ".cgo" model that cannot be loaded, with the file table's.
 void LoadCatalogue();
 
 // Parses catalogue text of `size` bytes into ObjectCatalogue, which is cleared first.

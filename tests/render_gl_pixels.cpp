@@ -1,7 +1,7 @@
 // The OpenGL device drawn for real, headless (SDL's offscreen driver over EGL and Mesa's
 // software renderer), and read back from the back buffer: alpha test and blending, the
 // tint, filtering and wrap addressing, the screen-rectangle mapping, culling, depth range,
-// mip levels, texture updates, the letterboxed present and device loss.
+// mip levels, texture updates, the letterboxed present, device loss and mesh buffers.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -16,7 +16,9 @@
 #include "render/gl_device.h"
 #include "render/sprites.h"
 #include "render/states.h"
+#include "resources/mesh.h"
 #include "resources/textures.h"
+#include "tests/support/mesh_files.h"
 
 using namespace qh;
 
@@ -515,6 +517,23 @@ TEST_F(GlPixels, HidingTheWindowLosesTheDeviceAndShowingItAgainResetsIt) {
   FullScreen(0xFF00FF00);
   Read();
   EXPECT_RGB_NEAR(At(400, 300), 0, 255, 0, 0);
+}
+
+TEST_F(GlPixels, MeshBuffersAreMadeByTheDeviceAndOutliveAReset) {
+  BuildSqrtTable();
+  const std::vector<uint8_t> bytes = MeshFileBytes(CubeMesh());
+  Mesh mesh;
+  ASSERT_EQ(ParseMesh(mesh, bytes.data(), bytes.size()), nullptr);
+  UploadMesh(mesh, kMeshVertexFormat);
+  ASSERT_NE(mesh.vertexBuffer, nullptr);
+  ASSERT_NE(mesh.indexBuffer, nullptr);
+  const std::vector<uint8_t> vertices(mesh.vertexBuffer->Data(), mesh.vertexBuffer->Data() + mesh.vertexBuffer->Length());
+  EXPECT_EQ(vertices.size(), 8u * 32u);
+  EXPECT_EQ(std::memcmp(vertices.data(), mesh.vertices.data(), vertices.size()), 0);
+  ASSERT_EQ(Device->Reset(&PresentParameters), D3D_OK);
+  EXPECT_EQ(std::vector<uint8_t>(mesh.vertexBuffer->Data(), mesh.vertexBuffer->Data() + mesh.vertexBuffer->Length()),
+            vertices);
+  EXPECT_EQ(mesh.indexBuffer->Length(), 72u);
 }
 
 TEST_F(GlPixels, ReleasedTexturesAreUnboundFromTheDevice) {

@@ -5,7 +5,7 @@ target_compile_definitions(qh_scene_golden PRIVATE
   QH_CAPTURE_TOOL="$<TARGET_FILE:quiet-highland-render>"
   QH_CONTENT_DIR="${QH_SHARE_DIR}"
   QH_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden")
-target_link_libraries(qh_scene_golden PRIVATE qh_test_data PkgConfig::SDL2 PkgConfig::SDL2_IMAGE GTest::gtest GTest::gtest_main)
+target_link_libraries(qh_scene_golden PRIVATE qh_test_support PkgConfig::SDL2 PkgConfig::SDL2_IMAGE GTest::gtest GTest::gtest_main)
 add_dependencies(qh_scene_golden quiet-highland-render)
 if(TARGET qh_content)
   add_dependencies(qh_scene_golden qh_content)  # the font the start-up loads

@@ -2,6 +2,7 @@
 #include <random>
 
 #include "tests/scene_test_support.h"
+#include "tests/support/mesh_files.h"
 
 using namespace qh;
 using namespace qh::scenetest;
@@ -95,13 +96,18 @@ TEST_F(CatalogueTest, BracketWithoutSlashIsDropped) {
   EXPECT_EQ(Entry(1).group, 0);
 }
 
-TEST_F(CatalogueTest, FileKindsDecideTextureOrNothing) {
+TEST_F(CatalogueTest, FileKindsDecideTextureModelOrNothing) {
   TextureRecord* both = MakeTexture("x.cgo.jpg");
+  MakeTexture("rock.tga");
+  WriteBytes("rock.msh", MeshFileBytes(CubeMesh()));
+  WriteText("rock.cgo", DescriptorText({{"rock.msh", "rock.tga"}}));
   Catalogue("[g/]\nmodel=rock.cgo\nnote=readme.txt\nboth=x.cgo.jpg\nupper=ROCK.TGA\n[/]");
   ASSERT_EQ(ObjectCatalogue.entryCount, 4);
-  // Models are not loaded yet: a ".cgo" entry has neither texture nor mesh.
+  // A ".cgo" entry has its model and no texture.
   EXPECT_EQ(Entry(0).texture, nullptr);
-  EXPECT_EQ(Entry(0).mesh, nullptr);
+  ASSERT_NE(Entry(0).mesh, nullptr);
+  EXPECT_EQ(Entry(0).mesh, GetModel("rock.cgo"));
+  EXPECT_EQ(Entry(0).mesh->meshCount, 1);
   EXPECT_EQ(Entry(1).texture, nullptr);
   EXPECT_EQ(Entry(1).mesh, nullptr);
   EXPECT_EQ(Entry(2).texture, both);  // the picture test is made first

@@ -1,5 +1,5 @@
 // Golden pictures of the scene engine, drawn for real: a small two-scene installation made
-// here (pictures, catalogue, levels, a settings store), run through quiet-highland-render
+// here (pictures, catalogue, levels, a mesh model, a settings store), run through quiet-highland-render
 // headless, and three of its frames compared with tests/golden/scene_*.png within a
 // tolerance: a plain frame, one in the first half of a change of scene (the outgoing scene
 // zoomed), one in its second half (the incoming scene half faded in).
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "golden_support.h"
+#include "tests/support/mesh_files.h"
 
 namespace fs = std::filesystem;
 using golden::LoadPng;
@@ -164,10 +165,13 @@ void MakeInstallation(const fs::path& root) {
   WriteFile(data / "rock.tga", Tga(Rock()));
   WriteFile(data / "_a_back0.jpg", Tga(Background(0)));
   WriteFile(data / "_a_back1.jpg", Tga(Background(1)));
+  // A mesh model the catalogue loads and nothing draws: the frames are those without it.
+  WriteFile(data / "crag.msh", qh::MeshFileBytes(qh::CubeMesh()));
+  WriteFile(data / "crag.cgo", qh::DescriptorText({{"crag.msh", "rock.tga"}}));
   WriteFile(data / "gameobjs.txt",
             std::string("[sky/]\r\nsky=sky.tga\r\n[/]\r\n[water/]\r\nlake_water=water.tga\r\n"
                         "waterfall=fall.tga\r\nspray=puff.tga\r\n[/]\r\n[plants/]\r\nleaves1=leaf.tga\r\n"
-                        "leaves=leaf.tga\r\nrock=rock.tga\r\n[/]\r\n"));
+                        "leaves=leaf.tga\r\nrock=rock.tga\r\ncrag=crag.cgo\r\n[/]\r\n"));
   WriteFile(data / "level0.lev", LevelFile({
                                      {"sky", -400, -20, 400, 300, 0, 0, 0, 0, 0},
                                      {"waterfall", -20, -180, 40, 80, 0, 0, -20, 0, 0},

@@ -1,5 +1,5 @@
 // Shared ground for the scene engine's tests: a recording device installed as Device,
-// the scene, texture and file state reset around every test, a temporary data directory
+// the scene, model, texture and file state reset around every test, a temporary data directory
 // as the current directory, and builders for catalogue text, level files and pictures.
 #pragma once
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "tests/support/recording_device.h"
 #include "render/sprites.h"
 #include "resources/file_table.h"
+#include "resources/mesh.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/behaviours.h"
@@ -78,6 +79,8 @@ class SceneTest : public ::testing::Test {
   void SetUp() override {
     Device = &device;
     ResetSceneState();
+    ReleaseAllModels();
+    ReleaseAllMeshes();
     ReleaseAllTextures();
     ReleaseAllFiles();
     Settings = SettingsRecord{};
@@ -97,6 +100,8 @@ class SceneTest : public ::testing::Test {
 
   void TearDown() override {
     ResetSceneState();
+    ReleaseAllModels();
+    ReleaseAllMeshes();
     ReleaseAllTextures();
     ReleaseAllFiles();
     std::filesystem::current_path(oldDirectory_);

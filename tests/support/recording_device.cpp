@@ -16,6 +16,13 @@ T ReadAt(const std::vector<uint8_t>& bytes, size_t offset) {
 std::string Call(const char* name, uint64_t a, uint64_t b) {
   return std::string(name) + " " + std::to_string(a) + " " + std::to_string(b);
 }
+// A creation the test refuses while `refuse` is set, as a device out of memory would.
+template <typename T, typename Create>
+HRESULT CreateUnlessRefused(bool refuse, std::unique_ptr<T>* out, Create create) {
+  if (!refuse) return create();
+  if (out != nullptr) out->reset();
+  return D3DERR_OUTOFVIDEOMEMORY;
+}
 }  // namespace
 
 Vec3 RecordedDraw::Position(uint32_t vertex) const {
@@ -165,11 +172,25 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* params) {
 
 HRESULT RecordingDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                        D3DFORMAT format, D3DPOOL pool, std::unique_ptr<Texture>* out) {
-  if (failCreateTexture) {
-    if (out != nullptr) out->reset();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return GraphicsDevice::CreateTexture(width, height, levels, usage, format, pool, out);
+  return CreateUnlessRefused(failCreateTexture, out, [&] {
+    return GraphicsDevice::CreateTexture(width, height, levels, usage, format, pool, out);
+  });
+}
+
+HRESULT RecordingDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, D3DPOOL pool,
+                                            std::unique_ptr<VertexBuffer>* out) {
+  calls.push_back(Call("CreateVertexBuffer", length, fvf));
+  return CreateUnlessRefused(failCreateVertexBuffer, out, [&] {
+    return GraphicsDevice::CreateVertexBuffer(length, usage, fvf, pool, out);
+  });
+}
+
+HRESULT RecordingDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                                           std::unique_ptr<IndexBuffer>* out) {
+  calls.push_back(Call("CreateIndexBuffer", length, format));
+  return CreateUnlessRefused(failCreateIndexBuffer, out, [&] {
+    return GraphicsDevice::CreateIndexBuffer(length, usage, format, pool, out);
+  });
 }
 
 void RecordingDevice::ForgetTexture(Texture* texture) {

@@ -58,6 +58,10 @@ class RecordingDevice : public GraphicsDevice {
   HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
   HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, D3DFORMAT format,
                         D3DPOOL pool, std::unique_ptr<Texture>* out) override;
+  HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, D3DPOOL pool,
+                             std::unique_ptr<VertexBuffer>* out) override;
+  HRESULT CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                            std::unique_ptr<IndexBuffer>* out) override;
   void ForgetTexture(Texture* texture) override;
 
   // The last value set for a state; unset states read as 0 unless has...() says otherwise.
@@ -81,6 +85,9 @@ class RecordingDevice : public GraphicsDevice {
   HRESULT nextCooperativeLevel = D3D_OK;
   // Texture creation refused (as by a device out of memory) while set.
   bool failCreateTexture = false;
+  // Vertex or index buffer creation refused while set.
+  bool failCreateVertexBuffer = false;
+  bool failCreateIndexBuffer = false;
   // Every texture the owner announced it is about to destroy, in order.
   std::vector<Texture*> forgottenTextures;
 
