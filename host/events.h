@@ -18,8 +18,10 @@ struct EventDecision {
 };
 
 // runMode is Saver or Preview; hostWindow is the X11 window the preview draws into (its
-// destruction ends a Preview run; it arrives as a window-system event).
-EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow);
+// destruction ends a Preview run; it arrives as a window-system event). With daemonWindow
+// the saver draws into a screensaver daemon's window: keys, buttons and the focus are the
+// daemon's business (it ends the run with SIGTERM), and only the window's destruction ends it.
+EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow, bool daemonWindow = false);
 
 // Sets QuitRequested, restarts the frame timing, updates the perspective matrix and, for
 // Preview, WindowWidth and WindowHeight. Repainting is the caller's.

@@ -34,7 +34,7 @@ void ScreenSizeOfWindow(void* window, int32_t* width, int32_t* height) {
 // After a reset the window comes back centred and no longer above every other window.
 void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height) {
   auto* sdlWindow = static_cast<SDL_Window*>(window);
-  if (sdlWindow == nullptr) return;
+  if (sdlWindow == nullptr || DaemonWindow) return;  // a daemon's window is never moved
   SDL_SetWindowAlwaysOnTop(sdlWindow, SDL_FALSE);
   SDL_SetWindowPosition(sdlWindow, x, y);
   SDL_SetWindowSize(sdlWindow, width, height);
@@ -62,7 +62,9 @@ bool LoadContent() {
   LoadFont("font");
   StartClockLocale();  // the time format and its converter, once, before the first frame
   // The sound engine joins here, in this order, once it exists:
-  //   StartAudio();           (its result is ignored: the scene may run silently)
+  //   StartAudio();           only the holder of the sound lock opens the audio device
+  //                           (TakeSoundLock, host/sound_lock.h): one process per monitor
+  //                           may run, and only one of them plays           (its result is ignored: the scene may run silently)
   //   LoadSoundsAndMusic();
   //   if (Settings.musicOn) StartMusic(SettingsEx.musicStartOrder);
   sceneCursor = Settings.startScene;

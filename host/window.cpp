@@ -23,11 +23,28 @@ int RecordXError(Display* /*display*/, XErrorEvent* /*error*/) {
   return 0;
 }
 
-bool CreateSaverWindow() {
+void SetGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+// SDL does not listen to a window it did not make: ask for its exposures, size changes
+// and destruction on SDL's own connection, and pass the raw events through. Only these:
+// the keyboard, the mouse and the cursor stay with whoever owns the window.
+void ListenToForeignWindow() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(MainWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XSelectInput(info.info.x11.display, info.info.x11.window, ExposureMask | StructureNotifyMask);
+    XFlush(info.info.x11.display);
+  }
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+bool CreateSaverWindow() {
+  SetGlAttributes();
 
   // Created at the desktop's own size: without a window manager, "full screen desktop"
   // alone would leave the window at its created size. The desktop's mode is never changed.
@@ -70,15 +87,33 @@ bool WrapPreviewWindow() {
                  static_cast<unsigned long long>(ParentWindow), SDL_GetError());
     return false;
   }
-  // SDL does not listen to a window it did not make: ask for its exposures, size changes
-  // and destruction on SDL's own connection, and pass the raw events through.
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(MainWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
-    XSelectInput(info.info.x11.display, info.info.x11.window, ExposureMask | StructureNotifyMask);
-    XFlush(info.info.x11.display);
+  ListenToForeignWindow();
+  return true;
+}
+
+// -root and -window-id: the saver's picture through OpenGL in a daemon's window (or the
+// root window), which keeps its size, its cursor and its input.
+bool WrapDaemonWindow() {
+  if (checkDisplay == nullptr) checkDisplay = XOpenDisplay(nullptr);
+  if (checkDisplay == nullptr) {
+    std::fprintf(stderr, "Quiet Highland: can't open the X display \"%s\".\n", XDisplayName(nullptr));
+    return false;
   }
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  if (ParentWindow == 0) ParentWindow = static_cast<uint64_t>(DefaultRootWindow(checkDisplay));
+  if (!HostWindowExists()) {
+    std::fprintf(stderr, "Quiet Highland: there is no window 0x%llx (%llu) to draw into.\n",
+                 static_cast<unsigned long long>(ParentWindow), static_cast<unsigned long long>(ParentWindow));
+    return false;
+  }
+  SetGlAttributes();
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  MainWindow = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(ParentWindow)));
+  if (MainWindow == nullptr) {
+    std::fprintf(stderr, "Quiet Highland: can't draw into window 0x%llx: %s\n",
+                 static_cast<unsigned long long>(ParentWindow), SDL_GetError());
+    return false;
+  }
+  ListenToForeignWindow();
   return true;
 }
 }  // namespace
@@ -94,7 +129,10 @@ void PrepareVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
-bool CreateMainWindow() { return RunMode == Preview ? WrapPreviewWindow() : CreateSaverWindow(); }
+bool CreateMainWindow() {
+  if (RunMode == Preview) return WrapPreviewWindow();
+  return DaemonWindow ? WrapDaemonWindow() : CreateSaverWindow();
+}
 
 void DestroyMainWindow() {
   if (MainWindow != nullptr) SDL_DestroyWindow(MainWindow);  // a host's window itself stays
