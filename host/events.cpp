@@ -2,6 +2,8 @@
 
 #include <SDL_syswm.h>
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "host/host_state.h"
@@ -22,7 +24,12 @@ bool IsHostWindowDestroyed(const SDL_SysWMmsg* message, uint64_t hostWindow) {
 #endif
 }
 
-void RequestQuit(int /*signal*/) { QuitRequested = 1; }
+volatile sig_atomic_t endAtOnce = 0;
+
+void RequestQuit(int /*signal*/) {
+  if (endAtOnce != 0) _exit(0);
+  QuitRequested = 1;
+}
 }  // namespace
 
 EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow, bool daemonWindow) {
@@ -97,5 +104,7 @@ void InstallQuitSignalHandlers() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
 }
+
+void SetEndAtOnceOnQuitSignal(bool atOnce) { endAtOnce = atOnce ? 1 : 0; }
 
 }  // namespace qh

@@ -30,5 +30,9 @@ void ApplyEventDecision(const EventDecision& decision, int32_t runMode);
 // SIGTERM, SIGINT and SIGHUP set QuitRequested, so the run ends the same clean way as on
 // a key press (settings saved). The handlers do not restart interrupted waits.
 void InstallQuitSignalHandlers();
+// While set, those signals end the process at once with exit code 0 instead: for a run in a
+// daemon's window that is still starting, which the daemon wants gone within a second, and
+// which has nothing of its own to save yet.
+void SetEndAtOnceOnQuitSignal(bool atOnce);
 
 }  // namespace qh

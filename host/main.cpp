@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
   }
 
   InstallQuitSignalHandlers();
+  SetEndAtOnceOnQuitSignal(DaemonWindow);  // until the loop runs: loading may take seconds
   PrepareVideo();
   // Before SDL's video starts: SDL keeps the handler it finds and hands errors on to it,
   // also after SDL_Quit has put it back, when late errors of a vanished preview window
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
     }
   }
 
+  SetEndAtOnceOnQuitSignal(false);
   if (RunMode == Preview) {
     RunPreviewLoop();
   } else {

@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "host/host_state.h"
 #include "host/startup.h"
+#include "host/window.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "overlay/clock.h"
@@ -49,6 +50,7 @@ bool StartSaverMode(SDL_Window* window) {
   std::unique_ptr<GraphicsAdapter> adapter;
   if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
   if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) return false;
+  if (auto* gl = dynamic_cast<GlDevice*>(Device)) gl->SetPictureAreas(MonitorPictureAreas());
   int width = 0, height = 0;
   SDL_GetWindowSize(window, &width, &height);
   UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));

@@ -1,11 +1,14 @@
 #include "host/window.h"
 
+#include <SDL_image.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <string>
 
 #include "host/host_state.h"
+#include "resources/registry_store.h"
 
 namespace qh {
 
@@ -13,6 +16,7 @@ SDL_Window* MainWindow = nullptr;
 
 namespace {
 SDL_Surface* previewPicture = nullptr;
+std::vector<PixelRect> monitorPictureAreas;  // set when the saver window spans several monitors
 Display* checkDisplay = nullptr;  // our own connection for asking after the host window
 int caughtXErrors = 0;
 
@@ -21,6 +25,19 @@ int RecordXError(Display* /*display*/, XErrorEvent* /*error*/) {
   // then fail. That ends the run through the event loop, never through Xlib's exit.
   ++caughtXErrors;
   return 0;
+}
+
+// The icon the content generator made, from share/icons beside the installation's data;
+// a window without it is no failure.
+void SetProgramIcon(SDL_Window* window) {
+  const std::string store = InstallationStoreFile();  // <prefix>/share/quiet-highland/registry.reg
+  const size_t slash = store.find_last_of('/');
+  if (slash == std::string::npos) return;
+  const std::string icon = store.substr(0, slash) + "/../icons/hicolor/128x128/apps/quiet-highland.png";
+  SDL_Surface* picture = IMG_Load(icon.c_str());
+  if (picture == nullptr) return;
+  SDL_SetWindowIcon(window, picture);
+  SDL_FreeSurface(picture);
 }
 
 void SetGlAttributes() {
@@ -55,13 +72,33 @@ bool CreateSaverWindow() {
     width = desktop.w;
     height = desktop.h;
   }
-  const Uint32 flags =
-      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_OPENGL;
-  MainWindow = SDL_CreateWindow(ProgramName.c_str(), 0, 0, width, height, flags);
+  Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_OPENGL;
+  int x = 0, y = 0;
+  monitorPictureAreas.clear();
+  std::vector<PixelRect> monitors;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+      monitors.push_back(PixelRect{bounds.x, bounds.y, bounds.w, bounds.h});
+    }
+  }
+  if (monitors.size() > 1) {
+    // Full screen covers one monitor: one borderless window over the whole desktop, black,
+    // with the picture letterboxed to each monitor.
+    const PixelRect desktopRect = BoundingRect(monitors);
+    x = desktopRect.x;
+    y = desktopRect.y;
+    width = desktopRect.w;
+    height = desktopRect.h;
+    flags &= ~static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP);
+    monitorPictureAreas = PlacePictureOnMonitors(monitors, WindowWidth, WindowHeight);
+  }
+  MainWindow = SDL_CreateWindow(ProgramName.c_str(), x, y, width, height, flags);
   if (MainWindow == nullptr) {
     std::fprintf(stderr, "Quiet Highland: can't create the screensaver window: %s\n", SDL_GetError());
     return false;
   }
+  SetProgramIcon(MainWindow);
   SDL_ShowCursor(SDL_DISABLE);
   return true;
 }
@@ -140,6 +177,8 @@ void DestroyMainWindow() {
   if (checkDisplay != nullptr) XCloseDisplay(checkDisplay);
   checkDisplay = nullptr;
 }
+
+const std::vector<PixelRect>& MonitorPictureAreas() { return monitorPictureAreas; }
 
 void CatchXErrors() { XSetErrorHandler(RecordXError); }
 

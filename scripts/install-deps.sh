@@ -10,6 +10,8 @@ packages=(
   libfreetype-dev fonts-dejavu-core libjpeg-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool openbox x11-utils locales
+  libglib2.0-dev
+  xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
 )
 
 missing=()

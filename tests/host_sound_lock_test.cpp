@@ -51,6 +51,9 @@ class SoundLockTest : public ::testing::Test {
     if (pid == 0) {
       close(reportPipe[0]);
       close(holdPipe[1]);
+      // Start as a fresh process would: drop the copy of this process's lock descriptor
+      // that fork handed down. The parent's own descriptor keeps its lock.
+      ReleaseSoundLock();
       const char got = TakeSoundLock() ? '1' : '0';
       if (write(reportPipe[1], &got, 1) != 1) _exit(3);
       char byte;
