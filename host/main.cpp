@@ -136,6 +136,13 @@ int main(int argc, char** argv) {
     RunSaverLoop();
   }
 
+  if (DaemonWindow) {
+    // The daemon wants the run gone within a second of its SIGTERM: save the settings and
+    // leave the rest (the software renderer's teardown takes longest) to the process's end.
+    SaveRunSettings();
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
   Shutdown();
   SaveRunSettings();
   SDL_Quit();
