@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool openbox x11-utils locales
   libglib2.0-dev
   xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 )
 
 missing=()

@@ -14,6 +14,7 @@ set(desktop_cases
   xscreensaver_daemon_runs_it
   sleep_notice_ends_it
   no_system_bus_changes_nothing
+  saver_covers_every_monitor
   desktop_files_are_valid)
 foreach(case ${desktop_cases})
   add_test(NAME desktop.${case}

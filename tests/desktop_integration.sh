@@ -108,17 +108,18 @@ sky_in_frame() {
   "$tool" pixel "$work/frame.png" "$1" "$2"
 }
 
-# Waits up to $1 seconds until, at most points of the top of window $2 (W $3 x H $4, the
-# picture filling it), the screen shows the capture tool's sky.
+# Waits up to $1 seconds until, at most points of the top of the picture drawn in window
+# $2 at W $3 x H $4 (from $5,$6 in the window; 0,0 when not given), the screen shows the
+# capture tool's sky.
 wait_for_sky() {
-  local deadline=$(($(now_ms) + $1 * 1000)) window=$2 width=$3 height=$4 px py expected matched
+  local deadline=$(($(now_ms) + $1 * 1000)) window=$2 width=$3 height=$4 left=${5:-0} top=${6:-0}
+  local px py=12 expected matched
   while [ "$(now_ms)" -lt "$deadline" ]; do
     matched=0
     for px in 60 260 470 610 760; do
-      for py in 12; do
-        expected=$(sky_in_frame "$px" "$py")
-        colour_near "$window" $((px * width / 800)) $((py * height / 600)) 40 "$expected" && matched=$((matched + 1))
-      done
+      expected=$(sky_in_frame "$px" "$py")
+      colour_near "$window" $((left + px * width / 800)) $((top + py * height / 600)) 40 "$expected" &&
+        matched=$((matched + 1))
     done
     [ "$matched" -ge 3 ] && return 0
     alive || fail "the saver ended before drawing"
@@ -357,6 +358,35 @@ EOF
     alive || fail "ended without a system bus"
     kill -TERM "$saver_pid"
     expect_quick_clean_end SIGTERM
+    ;;
+
+  saver_covers_every_monitor)
+    # SDL sees one display under Xvfb; Xorg's dummy driver offers outputs that xrandr can
+    # switch on: a 16:9 monitor and a 4:3 one of another size beside it.
+    printf '%s\n' 'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 256000' 'EndSection' \
+      'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' '  DefaultDepth 24' '  SubSection "Display"' \
+      '    Depth 24' '    Virtual 2048 1024' '  EndSubSection' 'EndSection' >"$work/xorg.conf"
+    Xorg -noreset -nolisten tcp -config "$work/xorg.conf" -logfile "$work/xorg.log" -displayfd 3 \
+      3>"$work/display" 2>"$work/xvfb.log" &
+    pids+=($!)
+    for i in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done
+    grep -q '^[0-9]' "$work/display" || fail "Xorg with the dummy driver did not start (it needs root)"
+    export DISPLAY=":$(head -1 "$work/display")"
+    root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    xrandr --output DUMMY0 --mode 1024x576 >/dev/null 2>&1 || fail "no 1024x576 mode on DUMMY0"
+    xrandr --addmode DUMMY1 800x600 && xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 ||
+      fail "could not switch on a second output"
+    xrandr | grep -q "DUMMY1 connected 800x600+1024+0" || fail "the second monitor is not there: $(xrandr)"
+    start_saver /s
+    # 16:9 at the left: the picture is 768x576 between bars of 128; 4:3 at the right: filled.
+    wait_for_sky 90 "$root_id" 768 576 128 0 || fail "no sky on the first monitor"
+    wait_for_sky 10 "$root_id" 800 600 1024 0 || fail "no sky on the second monitor"
+    for point in "20 300" "1003 300" "20 10" "1003 570"; do
+      colour_near "$root_id" $point 0 "0 0 0" || fail "the bar at $point of the first monitor is not black"
+    done
+    kill -TERM "$saver_pid"
+    wait_exit 5 || fail "still running 5 s after SIGTERM"
+    [ "$rc" -eq 0 ] || fail "exit code $rc"
     ;;
 
   desktop_files_are_valid)
