@@ -1,8 +1,5 @@
 #include "host/options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "core/hex_digit.h"
 
 namespace qh {
