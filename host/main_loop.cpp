@@ -63,6 +63,7 @@ void RunSaverLoop() {
     RenderFrame();
     SleepUntil(pacer.NextFrameStart(MonotonicNs()));
   }
+  StopListeningForSleep();
 }
 
 void RunPreviewLoop() {
@@ -90,6 +91,7 @@ void RunPreviewLoop() {
     }
     if (repaint) PaintPreview();
   }
+  StopListeningForSleep();
 }
 
 }  // namespace qh
