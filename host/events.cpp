@@ -2,6 +2,8 @@
 
 #include <SDL_syswm.h>
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "host/host_state.h"
@@ -22,12 +24,18 @@ bool IsHostWindowDestroyed(const SDL_SysWMmsg* message, uint64_t hostWindow) {
 #endif
 }
 
-void RequestQuit(int /*signal*/) { QuitRequested = 1; }
+volatile sig_atomic_t endAtOnce = 0;
+
+void RequestQuit(int /*signal*/) {
+  if (endAtOnce != 0) _exit(0);
+  QuitRequested = 1;
+}
 }  // namespace
 
-EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow) {
+EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow, bool daemonWindow) {
   EventDecision decision;
-  const bool saver = runMode != Preview;
+  const bool foreignWindow = runMode == Preview || daemonWindow;
+  const bool saver = runMode != Preview && !daemonWindow;  // input of our own ends the run
   switch (event.type) {
     case SDL_QUIT:
       decision.quit = true;
@@ -55,17 +63,17 @@ EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t host
           decision.resize = true;
           decision.width = event.window.data1;
           decision.height = event.window.data2;
-          decision.repaint = !saver;
+          decision.repaint = runMode == Preview;
           break;
         case SDL_WINDOWEVENT_EXPOSED:
-          decision.repaint = !saver;
+          decision.repaint = runMode == Preview;
           break;
         default:
           break;
       }
       break;
     case SDL_SYSWMEVENT:
-      decision.quit = !saver && IsHostWindowDestroyed(event.syswm.msg, hostWindow);
+      decision.quit = foreignWindow && IsHostWindowDestroyed(event.syswm.msg, hostWindow);
       break;
     default:
       break;
@@ -96,5 +104,7 @@ void InstallQuitSignalHandlers() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
 }
+
+void SetEndAtOnceOnQuitSignal(bool atOnce) { endAtOnce = atOnce ? 1 : 0; }
 
 }  // namespace qh

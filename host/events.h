@@ -18,8 +18,10 @@ struct EventDecision {
 };
 
 // runMode is Saver or Preview; hostWindow is the X11 window the preview draws into (its
-// destruction ends a Preview run; it arrives as a window-system event).
-EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow);
+// destruction ends a Preview run; it arrives as a window-system event). With daemonWindow
+// the saver draws into a screensaver daemon's window: keys, buttons and the focus are the
+// daemon's business (it ends the run with SIGTERM), and only the window's destruction ends it.
+EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow, bool daemonWindow = false);
 
 // Sets QuitRequested, restarts the frame timing, updates the perspective matrix and, for
 // Preview, WindowWidth and WindowHeight. Repainting is the caller's.
@@ -28,5 +30,9 @@ void ApplyEventDecision(const EventDecision& decision, int32_t runMode);
 // SIGTERM, SIGINT and SIGHUP set QuitRequested, so the run ends the same clean way as on
 // a key press (settings saved). The handlers do not restart interrupted waits.
 void InstallQuitSignalHandlers();
+// While set, those signals end the process at once with exit code 0 instead: for a run in a
+// daemon's window that is still starting, which the daemon wants gone within a second, and
+// which has nothing of its own to save yet.
+void SetEndAtOnceOnQuitSignal(bool atOnce);
 
 }  // namespace qh

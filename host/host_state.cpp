@@ -19,6 +19,7 @@ int32_t Prefer32Bit = 0;
 int32_t VSync = 0;
 std::string DataDirectory;
 volatile int32_t QuitRequested = 0;
+bool DaemonWindow = false;
 
 namespace {
 // Reads a window number like atol: digits from the first one, stopping at the first

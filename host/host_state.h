@@ -22,6 +22,9 @@ extern int32_t Prefer32Bit;
 extern int32_t VSync;
 extern std::string DataDirectory;  // installDir + "/Data/"
 extern volatile int32_t QuitRequested;
+// Saver mode drawing into a screensaver daemon's window (-root, -window-id ParentWindow):
+// the daemon owns that window, the keyboard, the mouse and the cursor, and ends the run.
+extern bool DaemonWindow;
 
 // Reads the command line (the whole text, program path first) into RunMode,
 // ParentWindow and ProgramName, and returns the mode.

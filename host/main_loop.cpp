@@ -8,6 +8,7 @@
 #include "host/events.h"
 #include "host/host_state.h"
 #include "host/saver.h"
+#include "host/sleep_notice.h"
 #include "host/window.h"
 
 namespace qh {
@@ -43,7 +44,7 @@ void SleepUntil(int64_t deadlineNs) {
 }
 
 void HandleEvent(const SDL_Event& event, bool* repaint) {
-  const EventDecision decision = DecideEvent(event, RunMode, ParentWindow);
+  const EventDecision decision = DecideEvent(event, RunMode, ParentWindow, DaemonWindow);
   ApplyEventDecision(decision, RunMode);
   if (decision.repaint) *repaint = true;
 }
@@ -51,21 +52,25 @@ void HandleEvent(const SDL_Event& event, bool* repaint) {
 
 void RunSaverLoop() {
   FramePacer pacer(DisplayRefreshRate(MainWindow));
+  ListenForSleep();
   LastFrameTime = CurrentClock().NowMs();
   bool repaint = false;
   while (QuitRequested == 0) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) HandleEvent(event, &repaint);
+    if (SleepAnnounced()) QuitRequested = 1;  // the system is about to suspend
     if (QuitRequested != 0) break;
     RenderFrame();
     SleepUntil(pacer.NextFrameStart(MonotonicNs()));
   }
+  StopListeningForSleep();
 }
 
 void RunPreviewLoop() {
   LastFrameTime = CurrentClock().NowMs();
   PaintPreview();
   uint32_t lastCheck = SDL_GetTicks();
+  ListenForSleep();
   while (QuitRequested == 0) {
     bool repaint = false;
     SDL_Event event;
@@ -73,6 +78,7 @@ void RunPreviewLoop() {
       HandleEvent(event, &repaint);
       while (SDL_PollEvent(&event)) HandleEvent(event, &repaint);
     }
+    if (SleepAnnounced()) QuitRequested = 1;
     if (QuitRequested != 0) break;
     // Destruction normally arrives as an event; this catches a window that went away
     // before we started listening to it.
@@ -85,6 +91,7 @@ void RunPreviewLoop() {
     }
     if (repaint) PaintPreview();
   }
+  StopListeningForSleep();
 }
 
 }  // namespace qh

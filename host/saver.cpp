@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "host/host_state.h"
 #include "host/startup.h"
+#include "host/window.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "overlay/clock.h"
@@ -35,7 +36,7 @@ void ScreenSizeOfWindow(void* window, int32_t* width, int32_t* height) {
 // After a reset the window comes back centred and no longer above every other window.
 void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height) {
   auto* sdlWindow = static_cast<SDL_Window*>(window);
-  if (sdlWindow == nullptr) return;
+  if (sdlWindow == nullptr || DaemonWindow) return;  // a daemon's window is never moved
   SDL_SetWindowAlwaysOnTop(sdlWindow, SDL_FALSE);
   SDL_SetWindowPosition(sdlWindow, x, y);
   SDL_SetWindowSize(sdlWindow, width, height);
@@ -50,6 +51,7 @@ bool StartSaverMode(SDL_Window* window) {
   std::unique_ptr<GraphicsAdapter> adapter;
   if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
   if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) return false;
+  if (auto* gl = dynamic_cast<GlDevice*>(Device)) gl->SetPictureAreas(MonitorPictureAreas());
   int width = 0, height = 0;
   SDL_GetWindowSize(window, &width, &height);
   UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));

@@ -7,6 +7,12 @@
 
 namespace qh {
 
+namespace {
+// The settings as the store gave them, kept while command-line settings are in force.
+SettingsRecord storedSettings;
+bool overridden = false;
+}  // namespace
+
 void PrepareRun() {
   CompleteSettingsKeyPath();
   LoadSettings();  // also makes the installation folder current; links.txt must exist
@@ -23,6 +29,23 @@ void PrepareRun() {
   if (chdir(DataDirectory.c_str()) != 0) {
     // Not reported here: the first data file that cannot be loaded says what is missing.
   }
+}
+
+bool ApplyRunSettings(const SettingOverrides& overrides, std::string* error) {
+  if (!overrides.Any()) return true;
+  SettingsRecord changed = Settings;
+  if (!ApplySettingOverrides(overrides, SettingsEx.sceneCount, &changed, error)) return false;
+  if (!overridden) storedSettings = Settings;
+  overridden = true;
+  Settings = changed;
+  MusicVolume = Settings.volume;
+  SampleVolume = Settings.volume;
+  return true;
+}
+
+void SaveRunSettings() {
+  if (overridden) Settings = storedSettings;
+  SaveSettings();
 }
 
 DeviceConfig RunDeviceConfig() {

@@ -1,11 +1,15 @@
 #include "host/window.h"
 
+#include <SDL_image.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <string>
 
 #include "host/host_state.h"
+#include "resources/registry_store.h"
+#include "resources/settings.h"
 
 namespace qh {
 
@@ -13,6 +17,7 @@ SDL_Window* MainWindow = nullptr;
 
 namespace {
 SDL_Surface* previewPicture = nullptr;
+std::vector<PixelRect> monitorPictureAreas;  // set when the saver window spans several monitors
 Display* checkDisplay = nullptr;  // our own connection for asking after the host window
 int caughtXErrors = 0;
 
@@ -23,11 +28,39 @@ int RecordXError(Display* /*display*/, XErrorEvent* /*error*/) {
   return 0;
 }
 
-bool CreateSaverWindow() {
+// The icon the content generator made, from share/icons beside the installation's data;
+// a window without it is no failure.
+void SetProgramIcon(SDL_Window* window) {
+  const std::string icon = ProgramIconFile();
+  if (icon.empty()) return;
+  SDL_Surface* picture = IMG_Load(icon.c_str());
+  if (picture == nullptr) return;
+  SDL_SetWindowIcon(window, picture);
+  SDL_FreeSurface(picture);
+}
+
+void SetGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+// SDL does not listen to a window it did not make: ask for its exposures, size changes
+// and destruction on SDL's own connection, and pass the raw events through. Only these:
+// the keyboard, the mouse and the cursor stay with whoever owns the window.
+void ListenToForeignWindow() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(MainWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XSelectInput(info.info.x11.display, info.info.x11.window, ExposureMask | StructureNotifyMask);
+    XFlush(info.info.x11.display);
+  }
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+bool CreateSaverWindow() {
+  SetGlAttributes();
 
   // Created at the desktop's own size: without a window manager, "full screen desktop"
   // alone would leave the window at its created size. The desktop's mode is never changed.
@@ -38,13 +71,33 @@ bool CreateSaverWindow() {
     width = desktop.w;
     height = desktop.h;
   }
-  const Uint32 flags =
-      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_OPENGL;
-  MainWindow = SDL_CreateWindow(ProgramName.c_str(), 0, 0, width, height, flags);
+  Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_OPENGL;
+  int x = 0, y = 0;
+  monitorPictureAreas.clear();
+  std::vector<PixelRect> monitors;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+      monitors.push_back(PixelRect{bounds.x, bounds.y, bounds.w, bounds.h});
+    }
+  }
+  if (monitors.size() > 1) {
+    // Full screen covers one monitor: one borderless window over the whole desktop, black,
+    // with the picture letterboxed to each monitor.
+    const PixelRect desktopRect = BoundingRect(monitors);
+    x = desktopRect.x;
+    y = desktopRect.y;
+    width = desktopRect.w;
+    height = desktopRect.h;
+    flags &= ~static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP);
+    monitorPictureAreas = PlacePictureOnMonitors(monitors, WindowWidth, WindowHeight);
+  }
+  MainWindow = SDL_CreateWindow(ProgramName.c_str(), x, y, width, height, flags);
   if (MainWindow == nullptr) {
     std::fprintf(stderr, "Quiet Highland: can't create the screensaver window: %s\n", SDL_GetError());
     return false;
   }
+  SetProgramIcon(MainWindow);
   SDL_ShowCursor(SDL_DISABLE);
   return true;
 }
@@ -70,15 +123,33 @@ bool WrapPreviewWindow() {
                  static_cast<unsigned long long>(ParentWindow), SDL_GetError());
     return false;
   }
-  // SDL does not listen to a window it did not make: ask for its exposures, size changes
-  // and destruction on SDL's own connection, and pass the raw events through.
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(MainWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
-    XSelectInput(info.info.x11.display, info.info.x11.window, ExposureMask | StructureNotifyMask);
-    XFlush(info.info.x11.display);
+  ListenToForeignWindow();
+  return true;
+}
+
+// -root and -window-id: the saver's picture through OpenGL in a daemon's window (or the
+// root window), which keeps its size, its cursor and its input.
+bool WrapDaemonWindow() {
+  if (checkDisplay == nullptr) checkDisplay = XOpenDisplay(nullptr);
+  if (checkDisplay == nullptr) {
+    std::fprintf(stderr, "Quiet Highland: can't open the X display \"%s\".\n", XDisplayName(nullptr));
+    return false;
   }
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  if (ParentWindow == 0) ParentWindow = static_cast<uint64_t>(DefaultRootWindow(checkDisplay));
+  if (!HostWindowExists()) {
+    std::fprintf(stderr, "Quiet Highland: there is no window 0x%llx (%llu) to draw into.\n",
+                 static_cast<unsigned long long>(ParentWindow), static_cast<unsigned long long>(ParentWindow));
+    return false;
+  }
+  SetGlAttributes();
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  MainWindow = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(ParentWindow)));
+  if (MainWindow == nullptr) {
+    std::fprintf(stderr, "Quiet Highland: can't draw into window 0x%llx: %s\n",
+                 static_cast<unsigned long long>(ParentWindow), SDL_GetError());
+    return false;
+  }
+  ListenToForeignWindow();
   return true;
 }
 }  // namespace
@@ -94,7 +165,10 @@ void PrepareVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
-bool CreateMainWindow() { return RunMode == Preview ? WrapPreviewWindow() : CreateSaverWindow(); }
+bool CreateMainWindow() {
+  if (RunMode == Preview) return WrapPreviewWindow();
+  return DaemonWindow ? WrapDaemonWindow() : CreateSaverWindow();
+}
 
 void DestroyMainWindow() {
   if (MainWindow != nullptr) SDL_DestroyWindow(MainWindow);  // a host's window itself stays
@@ -102,6 +176,8 @@ void DestroyMainWindow() {
   if (checkDisplay != nullptr) XCloseDisplay(checkDisplay);
   checkDisplay = nullptr;
 }
+
+const std::vector<PixelRect>& MonitorPictureAreas() { return monitorPictureAreas; }
 
 void CatchXErrors() { XSetErrorHandler(RecordXError); }
 

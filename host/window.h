@@ -6,6 +6,9 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "render/letterbox.h"
 
 namespace qh {
 
@@ -17,6 +20,9 @@ void PrepareVideo();
 // Creates the Saver window or wraps the Preview host window (ParentWindow). On failure
 // returns false after writing the reason on stderr.
 bool CreateMainWindow();
+// Saver: where the picture goes in the window when it spans several monitors (letterboxed
+// to each); empty for one monitor and for every other window.
+const std::vector<PixelRect>& MonitorPictureAreas();
 // Destroys our window (the host's own preview window is left alone) and shows the cursor.
 void DestroyMainWindow();
 

@@ -606,21 +606,19 @@ void GlDevice::ComposeWindow() {
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   gl_.Clear(GL_COLOR_BUFFER_BIT);
-  if (drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
-    // The largest rectangle of the back buffer's shape that fits, centred.
-    const int64_t dw = drawableWidth, dh = drawableHeight, bw = width_, bh = height_;
-    int64_t w = dw, h = dh;
-    if (dw * bh > dh * bw) {
-      w = (dh * bw + bh / 2) / bh;
-    } else {
-      h = (dw * bh + bw / 2) / bw;
-    }
-    const int64_t x = (dw - w) / 2, y = (dh - h) / 2;
-    const bool sameSize = w == bw && h == bh;
-    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(bw), static_cast<GLint>(bh), static_cast<GLint>(x),
-                        static_cast<GLint>(y), static_cast<GLint>(x + w), static_cast<GLint>(y + h), GL_COLOR_BUFFER_BIT,
-                        sameSize ? GL_NEAREST : GL_LINEAR);
+  auto blit = [&](const PixelRect& target) {
+    if (target.w <= 0 || target.h <= 0 || width_ == 0 || height_ == 0) return;
+    // OpenGL counts rows from the bottom of the drawable.
+    const GLint bottom = static_cast<GLint>(drawableHeight - (target.y + target.h));
+    const bool sameSize = static_cast<uint32_t>(target.w) == width_ && static_cast<uint32_t>(target.h) == height_;
+    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), target.x, bottom,
+                        target.x + target.w, bottom + target.h, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+  };
+  if (pictureAreas_.empty()) {
+    blit(LetterboxRect(PixelRect{0, 0, drawableWidth, drawableHeight}, static_cast<int32_t>(width_),
+                       static_cast<int32_t>(height_)));
   }
+  for (const PixelRect& area : pictureAreas_) blit(area);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
 }

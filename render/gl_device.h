@@ -16,6 +16,7 @@
 
 #include "render/device.h"
 #include "render/gl_functions.h"
+#include "render/letterbox.h"
 
 namespace qh {
 
@@ -49,8 +50,12 @@ class GlDevice : public GraphicsDevice {
   HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
   void ForgetTexture(Texture* texture) override;
 
-  // Draws the back buffer scaled into the window's drawable, centred with black bars.
+  // Draws the back buffer scaled into the window's drawable, centred with black bars; or,
+  // when picture areas are set, into each of them (a window spanning several monitors).
   void ComposeWindow();
+  // Where ComposeWindow puts the picture, in window pixels from the top-left, each area
+  // exactly as given (see PlacePictureOnMonitors); none: letterboxed into the whole window.
+  void SetPictureAreas(std::vector<PixelRect> areas) { pictureAreas_ = std::move(areas); }
   // The back buffer: rows top to bottom, bytes red, green, blue, alpha (alpha 255).
   // The vector is resized to width x height x 4 (no allocation once it has that size).
   bool ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
@@ -91,6 +96,7 @@ class GlDevice : public GraphicsDevice {
   uint32_t fvf_ = 0;
   bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
 
+  std::vector<PixelRect> pictureAreas_;
   bool everShown_ = false, lost_ = false;
   int displayIndex_ = 0, desktopWidth_ = 0, desktopHeight_ = 0;
 };

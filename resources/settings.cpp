@@ -112,6 +112,13 @@ void SetDefaultSettingsEx(SettingsExRecord* s) {
   for (uint8_t& kind : s->ambientKind) kind = 0;
 }
 
+std::string ProgramIconFile() {
+  const std::string store = InstallationStoreFile();  // <prefix>/share/quiet-highland/registry.reg
+  const size_t slash = store.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  return store.substr(0, slash) + "/../icons/hicolor/128x128/apps/quiet-highland.png";
+}
+
 void LoadSettings() {
   CompleteSettingsKeyPath();
 

@@ -65,6 +65,10 @@ void SetDefaultSettingsEx(SettingsExRecord* settingsEx);
 // Reads everything from the store (defaults where a value is missing or of another
 // size), makes installDir the current folder and reads homeLink from links.txt there;
 // a missing links.txt ends the program with the loading error.
+// The program's icon, made by the content generator into share/icons beside the
+// installation's data: <prefix>/share/icons/hicolor/128x128/apps/quiet-highland.png.
+std::string ProgramIconFile();
+
 void LoadSettings();
 // Writes the 20 bytes of Settings as "settings" into the user's store file.
 void SaveSettings();

@@ -10,6 +10,9 @@ packages=(
   libfreetype-dev fonts-dejavu-core libjpeg-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
   xvfb xauth xdotool openbox x11-utils locales shared-mime-info
+  libglib2.0-dev
+  xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 )
 
 missing=()

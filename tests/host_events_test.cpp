@@ -118,6 +118,30 @@ TEST(SaverEventsTest, RawWindowSystemEventsAreIgnored) {
   EXPECT_FALSE(Quits(XEventOf(&message, DestroyNotify, kHost), Saver));
 }
 
+// -root and -window-id: the daemon owns the keyboard, the mouse and the focus.
+TEST(DaemonWindowEventsTest, InputAndFocusAreTheDaemons) {
+  auto quits = [](const SDL_Event& e) { return DecideEvent(e, Saver, kHost, true).quit; };
+  EXPECT_FALSE(quits(KeyDown(SDLK_a)));
+  EXPECT_FALSE(quits(KeyDown(SDLK_ESCAPE)));
+  EXPECT_FALSE(quits(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT)));
+  EXPECT_FALSE(quits(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE)));
+  EXPECT_FALSE(quits(OfType(SDL_MOUSEMOTION)));
+  EXPECT_FALSE(quits(WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST)));
+  EXPECT_TRUE(quits(OfType(SDL_QUIT)));
+}
+
+TEST(DaemonWindowEventsTest, EndsWhenItsWindowGoesAndFollowsItsSize) {
+  SDL_SysWMmsg message;
+  EXPECT_TRUE(DecideEvent(XEventOf(&message, DestroyNotify, kHost), Saver, kHost, true).quit);
+  EXPECT_FALSE(DecideEvent(XEventOf(&message, DestroyNotify, kHost + 1), Saver, kHost, true).quit);
+  const EventDecision size = DecideEvent(WindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 640, 300), Saver, kHost, true);
+  EXPECT_TRUE(size.resize);
+  EXPECT_EQ(size.width, 640);
+  EXPECT_EQ(size.height, 300);
+  EXPECT_FALSE(size.repaint);  // the picture is drawn every frame, not painted like the preview's
+  EXPECT_FALSE(DecideEvent(WindowEvent(SDL_WINDOWEVENT_EXPOSED), Saver, kHost, true).repaint);
+}
+
 TEST(PreviewEventsTest, KeysButtonsAndFocusChangesAreIgnored) {
   EXPECT_FALSE(Quits(KeyDown(SDLK_a), Preview));
   EXPECT_FALSE(Quits(KeyDown(SDLK_ESCAPE), Preview));

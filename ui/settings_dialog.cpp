@@ -217,6 +217,9 @@ void CreateSettingsDialog(SettingsDialog* dialog, cairo_surface_t* picture) {
   gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_modal(GTK_WINDOW(window), TRUE);
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+  // The program's icon when the installation has it; a dialog without it is no failure.
+  const std::string icon = ProgramIconFile();
+  if (!icon.empty()) gtk_window_set_icon_from_file(GTK_WINDOW(window), icon.c_str(), nullptr);
   std::string caption = std::string(titleName) + " - Параметры";
   gchar* validCaption = g_utf8_make_valid(caption.c_str(), -1);
   gtk_window_set_title(GTK_WINDOW(window), validCaption);

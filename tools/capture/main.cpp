@@ -19,6 +19,7 @@
 #include "core/clock.h"
 #include "host/message_box.h"
 #include "host/host_state.h"
+#include "host/options.h"
 #include "host/saver.h"
 #include "host/startup.h"
 #include "render/device.h"
@@ -39,7 +40,9 @@ constexpr const char* kUsage =
     "  --time HH:MM:SS     the local time of day at frame 0 (default: the real time)\n"
     "  --png PATTERN       write frames as PNG files, e.g. out/f%05d.png\n"
     "  --at LIST           frames to write, e.g. 0,30,59, or all (default: the last)\n"
-    "  --wav FILE          write the run's sound (44100 Hz, 16-bit stereo, MS x N long)\n";
+    "  --wav FILE          write the run's sound (44100 Hz, 16-bit stereo, MS x N long)\n"
+    "The saver's settings for this run: --scene-delay D, --volume N, --[no-]clock,\n"
+    "--[no-]day-cycle, --[no-]music, --[no-]nature-sounds, --start-scene N (see quiet-highland --help).\n";
 
 struct Options {
   uint32_t frames = 1;
@@ -52,6 +55,7 @@ struct Options {
   bool atGiven = false;
   std::vector<uint32_t> at;
   std::string wavFile;
+  qh::SettingOverrides settings;  // the saver's own settings options, for this run
 };
 
 [[noreturn]] void BadUsage(const std::string& why) {
@@ -119,11 +123,20 @@ std::string FormatPattern(const std::string& pattern, uint32_t frame) {
 
 Options ParseOptions(int argc, char** argv) {
   Options options;
+  const std::vector<std::string> args(argv, argv + argc);
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
     if (name == "--help" || name == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
+    }
+    size_t index = static_cast<size_t>(i);
+    std::string error;
+    const qh::OptionRead read = qh::ReadSettingOption(args, &index, &options.settings, &error);
+    if (read == qh::OptionRead::Bad) BadUsage(error);
+    if (read == qh::OptionRead::Taken) {
+      i = static_cast<int>(index);
+      continue;
     }
     if (i + 1 >= argc) BadUsage(name.rfind("--", 0) == 0 ? name + " needs a value" : "unknown option " + name);
     const char* value = argv[++i];
@@ -271,6 +284,8 @@ int main(int argc, char** argv) {
   CurrentApplication = &TheSaverApplication;
   RunMode = Saver;
   PrepareRun();
+  std::string badSetting;
+  if (!ApplyRunSettings(options.settings, &badSetting)) BadUsage(badSetting);
 
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "quiet-highland-render: no offscreen video: %s\n", SDL_GetError());

@@ -121,6 +121,7 @@ Bytes EncodeJpeg(const Image& img, int quality = 90);
 Bytes EncodeAlphaPlane(const Image& img, int quality = 90);
 Bytes EncodeTga(const Image& img);  // 32-bit, uncompressed, top-left origin
 Bytes EncodeBmp(const Image& img);  // 24-bit, bottom-up
+Bytes EncodePng(const Image& img);  // 8-bit RGBA, uncompressed deflate blocks
 inline uint8_t ToByte(float v) { return uint8_t(std::lround(Clamp01(v) * 255.0f)); }
 void PutU16(Bytes& b, uint32_t v);
 void PutU32(Bytes& b, uint32_t v);

@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -58,6 +60,30 @@ std::string Manual(int sceneCount);  // manual.cpp
 
 namespace {
 
+// The program's icon: a square from the middle of the first scene, its corners rounded
+// with a soft edge, for the menus and the windows.
+Image MakeIcon(const Image& scene) {
+  const int side = scene.h;
+  Image square(side, side);
+  const int left = (scene.w - side) / 2;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) square.At(x, y) = scene.At(left + x, y);
+  }
+  Image icon = Resize(square, 128, 128);
+  const float radius = 22.0f, inset = 4.0f;
+  for (int y = 0; y < icon.h; ++y) {
+    for (int x = 0; x < icon.w; ++x) {
+      // Distance outside the rounded square, measured from pixel centres.
+      const float px = x + 0.5f, py = y + 0.5f;
+      const float cx = std::clamp(px, inset + radius, icon.w - inset - radius);
+      const float cy = std::clamp(py, inset + radius, icon.h - inset - radius);
+      const float outside = std::hypot(px - cx, py - cy) - radius;
+      icon.A(x, y) = Clamp01(0.5f - outside);
+    }
+  }
+  return icon;
+}
+
 void WritePictures(const std::string& out, const std::string& previewDir) {
   World world;
   MakeTextures(world);
@@ -83,6 +109,10 @@ void WritePictures(const std::string& out, const std::string& previewDir) {
   }
   const Image first = Composite(world, 0, 20000);
   WriteFile(data + "/preview.bmp", EncodeBmp(Resize(first, 152, 112)));
+  // Beside the data, where the desktop looks for icons: share/icons next to share/quiet-highland.
+  const std::string iconDir = out + "/../icons/hicolor/128x128/apps";
+  MakeDirs(iconDir);
+  WriteFile(iconDir + "/quiet-highland.png", EncodePng(MakeIcon(first)));
   WriteText(out + "/registry.reg", Registry(world));
   WriteText(out + "/manual.html", Manual(int(world.scenes.size())));
   if (!previewDir.empty()) {

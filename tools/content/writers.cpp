@@ -108,6 +108,67 @@ Bytes EncodeTga(const Image& img) {
   return out;
 }
 
+namespace {
+void PutU32Be(Bytes& b, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(uint8_t(v >> shift));
+}
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutPngChunk(Bytes& out, const char type[4], const Bytes& data) {
+  PutU32Be(out, uint32_t(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  PutU32Be(out, Crc32(out.data() + start, out.size() - start));
+}
+}  // namespace
+
+// Small pictures only (the icon): the pixels go into stored deflate blocks, so no
+// compressor is needed and every build writes the same bytes.
+Bytes EncodePng(const Image& img) {
+  Bytes raw;
+  for (int y = 0; y < img.h; ++y) {
+    raw.push_back(0);  // no filter
+    for (int x = 0; x < img.w; ++x) {
+      const Rgb& c = img.At(x, y);
+      raw.insert(raw.end(), {ToByte(c.r), ToByte(c.g), ToByte(c.b), ToByte(img.A(x, y))});
+    }
+  }
+  Bytes zlib = {0x78, 0x01};
+  for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+    const size_t n = std::min<size_t>(65535, raw.size() - at);
+    zlib.push_back(at + n >= raw.size() ? 1 : 0);  // the last block is final
+    PutU16(zlib, uint32_t(n));
+    PutU16(zlib, uint32_t(~n & 0xFFFF));
+    zlib.insert(zlib.end(), raw.begin() + long(at), raw.begin() + long(at + n));
+    if (raw.empty()) break;
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutU32Be(zlib, (b << 16) | a);
+
+  Bytes header;
+  PutU32Be(header, uint32_t(img.w));
+  PutU32Be(header, uint32_t(img.h));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter set, no interlace
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutPngChunk(out, "IHDR", header);
+  PutPngChunk(out, "IDAT", zlib);
+  PutPngChunk(out, "IEND", {});
+  return out;
+}
+
 Bytes EncodeBmp(const Image& img) {
   const uint32_t rowBytes = (uint32_t(img.w) * 3 + 3) & ~3u;
   const uint32_t pixelBytes = rowBytes * uint32_t(img.h);

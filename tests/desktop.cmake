@@ -1,0 +1,23 @@
+# The saver as desktops' screensaver daemons meet it: the long options, drawing into a
+# daemon's window (an xlogo window, the root window), the real XScreenSaver daemon under
+# Xvfb, the sleep notice from a test logind on a private D-Bus, the desktop files.
+pkg_check_modules(GIO_TESTS REQUIRED IMPORTED_TARGET gio-2.0)
+add_executable(desktop_test_tool ${CMAKE_CURRENT_LIST_DIR}/desktop_test_tool.cpp)
+target_link_libraries(desktop_test_tool PRIVATE PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::GIO_TESTS)
+
+set(desktop_cases
+  help_and_bad_options
+  settings_options_change_the_picture
+  window_id_draws_into_xlogo
+  window_id_that_does_not_exist
+  root_draws_into_the_root_window
+  xscreensaver_daemon_runs_it
+  sleep_notice_ends_it
+  no_system_bus_changes_nothing
+  saver_covers_every_monitor
+  desktop_files_are_valid)
+foreach(case ${desktop_cases})
+  add_test(NAME desktop.${case}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop_integration.sh ${case} ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+  set_tests_properties(desktop.${case} PROPERTIES LABELS integration TIMEOUT 240)
+endforeach()

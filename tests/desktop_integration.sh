@@ -1,0 +1,433 @@
+#!/usr/bin/env bash
+# One integration case of the saver as a desktop's screensaver daemon meets it: the long
+# options, drawing into a daemon's window (-window-id, -root), the real XScreenSaver
+# daemon, the system's sleep notice over D-Bus, and the installed desktop files.
+# usage: desktop_integration.sh CASE BUILD_DIR SOURCE_DIR
+# BUILD_DIR holds bin/quiet-highland, bin/quiet-highland-render, bin/host_test_window and
+# bin/desktop_test_tool, and the generated share/ tree.
+set -u
+case_name=$1
+build=$2
+source_dir=$3
+saver=$build/bin/quiet-highland
+render=$build/bin/quiet-highland-render
+xhelper=$build/bin/host_test_window
+tool=$build/bin/desktop_test_tool
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qh-desktop.XXXXXX")
+chmod 755 "$work"  # the daemon's own user must reach its home in here
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  for log in saver.log saver.err xss.log bus.log logind.log xvfb.log; do
+    if [ -s "$work/$log" ]; then sed "s/^/  $log: /" "$work/$log" | tail -40 >&2; fi
+  done
+  exit 1
+}
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY DISPLAY XSCREENSAVER_WINDOW DBUS_SESSION_BUS_ADDRESS
+# No test may reach the machine's own system bus.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
+user_store=$XDG_CONFIG_HOME/quiet-highland/registry.reg
+defaults='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,00,00'
+
+now_ms() { date +%s%3N; }
+
+start_x() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  local i
+  for i in $(seq 100); do
+    grep -q '^[0-9]' "$work/display" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$work/display")"
+  root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
+}
+
+start_saver() {
+  "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
+  saver_pid=$!
+  pids+=($saver_pid)
+}
+
+alive() { kill -0 "$saver_pid" 2>/dev/null; }
+
+# Waits up to $1 seconds for the saver to end; its exit code is then in $rc.
+wait_exit() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  while alive; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.02
+  done
+  wait "$saver_pid"
+  rc=$?
+  return 0
+}
+
+# SIGTERM ends the run cleanly within a second, with nothing on stderr.
+expect_quick_clean_end() {
+  local started=$(now_ms)
+  wait_exit 1 || fail "still running 1 s after $1"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after $1"
+  [ ! -s "$work/saver.err" ] || fail "stderr after $1: $(cat "$work/saver.err")"
+  echo "ended $(($(now_ms) - started)) ms after $1"
+}
+
+# The colour of pixel X,Y of window $1 is within $4 of "R G B" ($2 $3 are X Y).
+colour_near() {
+  local got expected=$5
+  got=$("$xhelper" pixel "$1" "$2" "$3" 2>/dev/null) || return 1
+  near "$got" "$expected" "$4"
+}
+
+near() {
+  local a=($1) b=($2) limit=$3 i d
+  [ ${#a[@]} -eq 3 ] && [ ${#b[@]} -eq 3 ] || return 1
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    [ "${d#-}" -le "$limit" ] || return 1
+  done
+}
+
+# The sky of the capture tool's first frame at picture point X,Y (800x600).
+sky_in_frame() {
+  [ -f "$work/frame.png" ] || "$render" --frames 1 --time 12:00:00 --png "$work/frame.png" >/dev/null 2>&1 ||
+    fail "the capture tool could not draw the frame"
+  "$tool" pixel "$work/frame.png" "$1" "$2"
+}
+
+# Waits up to $1 seconds until, at most points of the top of the picture drawn in window
+# $2 at W $3 x H $4 (from $5,$6 in the window; 0,0 when not given), the screen shows the
+# capture tool's sky.
+wait_for_sky() {
+  local deadline=$(($(now_ms) + $1 * 1000)) window=$2 width=$3 height=$4 left=${5:-0} top=${6:-0}
+  local px py=12 expected matched
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    matched=0
+    for px in 60 260 470 610 760; do
+      expected=$(sky_in_frame "$px" "$py")
+      colour_near "$window" $((left + px * width / 800)) $((top + py * height / 600)) 40 "$expected" &&
+        matched=$((matched + 1))
+    done
+    [ "$matched" -ge 3 ] && return 0
+    alive || fail "the saver ended before drawing"
+    sleep 0.5
+  done
+  return 1
+}
+
+case "$case_name" in
+  help_and_bad_options)
+    "$saver" --help >"$work/out" 2>"$work/err"
+    [ $? -eq 0 ] || fail "--help did not exit 0"
+    grep -q -- "--window-id" "$work/out" && grep -q -- "--scene-delay" "$work/out" || fail "no usage on stdout"
+    [ ! -s "$work/err" ] || fail "--help wrote to stderr"
+    "$saver" -help >"$work/out2" 2>/dev/null && cmp -s "$work/out" "$work/out2" || fail "-help is not --help"
+    "$saver" --bogus >"$work/out" 2>"$work/err"
+    [ $? -eq 2 ] || fail "an unknown long option did not exit 2"
+    [ "$(wc -l <"$work/err")" -eq 2 ] || fail "not one line and the hint: $(cat "$work/err")"
+    grep -q "unknown option --bogus" "$work/err" && grep -q -- "--help" "$work/err" || fail "$(cat "$work/err")"
+    for bad in "--volume 101" "--scene-delay 7m" "--start-scene 0" "--window-id nothing" "--clock=1"; do
+      # shellcheck disable=SC2086
+      "$saver" $bad >/dev/null 2>"$work/err"
+      [ $? -eq 2 ] || fail "$bad did not exit 2"
+      grep -q -- "${bad%%[ =]*}" "$work/err" || fail "$bad: the message does not name the option: $(cat "$work/err")"
+    done
+    # After the settings are read: a scene that is not installed.
+    "$saver" --start-scene 9 /s >/dev/null 2>"$work/err"
+    [ $? -eq 2 ] || fail "--start-scene 9 did not exit 2"
+    grep -q "from 1 to 3" "$work/err" || fail "$(cat "$work/err")"
+    [ ! -e "$user_store" ] || fail "a refused run wrote the settings"
+    XSCREENSAVER_WINDOW=junk "$saver" -root >/dev/null 2>"$work/err"
+    [ $? -eq 1 ] || fail "a bad XSCREENSAVER_WINDOW did not exit 1"
+    grep -q XSCREENSAVER_WINDOW "$work/err" || fail "$(cat "$work/err")"
+    ;;
+
+  settings_options_change_the_picture)
+    # Through the capture tool, which takes the saver's settings options.
+    shot() { "$render" --time 07:30:00 --png "$work/$1.png" "${@:2}" >/dev/null 2>"$work/saver.log" || fail "capture $1"; }
+    differ() { "$tool" differ "$work/$1.png" "$work/$2.png"; }
+    more_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+    shot plain --frames 2
+    shot same --frames 2 --volume 0 --no-music --no-nature-sounds --music --clock --no-day-cycle
+    [ "$(differ plain same)" = "0.0000" ] || fail "the default settings given as options changed the picture"
+    shot noclock --frames 2 --no-clock
+    d=$(differ plain noclock)
+    more_than "$d" 0.001 || fail "--no-clock left the clock ($d)"
+    more_than 0.05 "$d" || fail "--no-clock changed more than the clock ($d)"
+    shot scene2 --frames 2 --start-scene 2
+    d=$(differ plain scene2)
+    more_than "$d" 0.5 || fail "--start-scene 2 shows the first scene ($d)"
+    shot scene2b --frames 2 -start-scene=2
+    [ "$(differ scene2 scene2b)" = "0.0000" ] || fail "-start-scene=2 differs from --start-scene 2"
+    # The day cycle moves on every 20 s of the scene's time.
+    shot nocycle --frames 30 --dt 1000 --scene-delay never --no-day-cycle
+    shot daycycle --frames 30 --dt 1000 --scene-delay never --day-cycle
+    d=$(differ nocycle daycycle)
+    more_than "$d" 0.2 || fail "--day-cycle did not tint the picture after 30 s ($d)"
+    # 40 one-second frames: the scene changes after 30 s, never with "never".
+    shot delay30 --frames 40 --dt 1000 --scene-delay 30s --no-clock
+    shot delaynever --frames 40 --dt 1000 --scene-delay never --no-clock
+    d=$(differ delay30 delaynever)
+    more_than "$d" 0.5 || fail "--scene-delay 30s did not change the scene within 40 s ($d)"
+    "$render" --volume 200 >/dev/null 2>"$work/err"
+    [ $? -eq 2 ] && grep -q -- "--volume" "$work/err" || fail "the capture tool took --volume 200"
+    ;;
+
+  window_id_draws_into_xlogo)
+    start_x
+    xlogo -geometry 400x300+20+20 >/dev/null 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do
+      frame=$(xwininfo -root -tree | awk '/"xlogo": \("xlogo"/ {print $1; exit}')
+      [ -n "$frame" ] && break
+      sleep 0.1
+    done
+    [ -n "$frame" ] || fail "xlogo did not appear"
+    # xlogo draws into its widget, the one child of its top-level window.
+    logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
+    [ -n "$logo" ] || fail "no xlogo widget window"
+    start_saver -window-id "$logo" --volume 5 --no-clock
+    wait_for_sky 90 "$logo" 400 300 || fail "no sky in the xlogo window"
+    # A key and a click in its window are the daemon's business: nothing ends.
+    xdotool mousemove --window "$logo" 50 50 click 1 key --window "$logo" a
+    sleep 1
+    alive || fail "input in the window ended the run"
+    # Wider: the picture keeps 4:3, black bars left and right.
+    xdotool windowsize "$frame" 800 300
+    ok=""
+    for i in $(seq 100); do
+      if colour_near "$logo" 10 150 0 "0 0 0" && colour_near "$logo" 790 150 0 "0 0 0" &&
+        ! colour_near "$logo" 400 150 0 "0 0 0" && ! colour_near "$logo" 210 150 0 "255 255 255"; then
+        ok=yes
+        break
+      fi
+      sleep 0.1
+    done
+    [ -n "$ok" ] || fail "after the resize the picture is not 4:3 between bars"
+    expected=$(sky_in_frame 470 12)
+    sky=""
+    for i in $(seq 50); do colour_near "$logo" $((200 + 470 / 2)) 6 40 "$expected" && { sky=yes; break; }; sleep 0.1; done
+    [ -n "$sky" ] || fail "the sky is not where the resized picture has it"
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    grep -qxF "$defaults" "$user_store" || fail "the run's options reached the settings file: $(cat "$user_store")"
+    ;;
+
+  window_id_that_does_not_exist)
+    start_x
+    start_saver -window-id 0x3fffff1
+    wait_exit 20 || fail "still running"
+    [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
+    grep -q "no window 0x3fffff1" "$work/saver.err" || fail "no plain message: $(cat "$work/saver.err")"
+    ! grep -qi "X Error\|BadWindow" "$work/saver.err" "$work/saver.log" || fail "an X error reached the user"
+    ;;
+
+  root_draws_into_the_root_window)
+    start_x
+    start_saver -root
+    wait_for_sky 90 "$root_id" 1024 768 || fail "no sky on the root window"
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    ;;
+
+  xscreensaver_daemon_runs_it)
+    start_x
+    # XScreenSaver will not launch programs as root: run the daemon as a user of its own.
+    daemon_user=()
+    if [ "$(id -u)" -eq 0 ]; then
+      id qh-xscreensaver >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin qh-xscreensaver ||
+        fail "can't create a user for the daemon"
+      daemon_user=(runuser -u qh-xscreensaver --)
+    fi
+    home=$work/xss-home
+    mkdir -p "$home"
+    cat >"$home/.xscreensaver" <<EOF
+timeout:	0:30:00
+cycle:		0:00:00
+lock:		False
+splash:		False
+fade:		False
+unfade:		False
+dpmsEnabled:	False
+captureStderr:	False
+verbose:	True
+mode:		one
+selected:	0
+programs:	\\
+		"Quiet Highland"  $saver --root	\\n\\
+
+EOF
+    [ "$(id -u)" -eq 0 ] && chown -R qh-xscreensaver "$home"
+    as_daemon() {
+      "${daemon_user[@]}" env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
+        DISPLAY="$DISPLAY" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" "$@"
+    }
+    as_daemon xscreensaver -no-splash >"$work/xss.log" 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do as_daemon xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.2; done
+    as_daemon xscreensaver-command -activate >/dev/null 2>&1 || fail "xscreensaver-command -activate failed"
+    for i in $(seq 100); do
+      saver_pid=$(pgrep -f -n "^$saver --root")
+      [ -n "$saver_pid" ] && break
+      sleep 0.2
+    done
+    [ -n "$saver_pid" ] || fail "the daemon did not start the program"
+    tr '\0' '\n' <"/proc/$saver_pid/environ" | grep -q '^XSCREENSAVER_WINDOW=0x' ||
+      fail "the program was started without XSCREENSAVER_WINDOW as a hex id"
+    wait_for_sky 90 "$root_id" 1024 768 || fail "the screen shows no sky"
+    started=$(now_ms)
+    as_daemon xscreensaver-command -deactivate >/dev/null 2>&1
+    # The program is the daemon's child: once ended it stays a zombie until the daemon
+    # collects it, which is the daemon's own time.
+    running() { [ -e "/proc/$saver_pid" ] && [ "$(awk '{print $3}' "/proc/$saver_pid/stat" 2>/dev/null)" != Z ]; }
+    while running; do
+      [ $(($(now_ms) - started)) -lt 1000 ] || fail "still running 1 s after -deactivate"
+      sleep 0.02
+    done
+    echo "ended $(($(now_ms) - started)) ms after xscreensaver-command -deactivate"
+    # With captureStderr off the program writes to the daemon's stderr: from the daemon's
+    # start of the program on, every line there must be the daemon's own.
+    sleep 0.5
+    ours=$(sed -n '/forked "[^"]*quiet-highland --root"/,$p' "$work/xss.log" | grep -v '^xscreensaver[-a-z]*: ')
+    grep -q 'forked "[^"]*quiet-highland --root"' "$work/xss.log" || fail "the daemon's log does not show the program starting"
+    [ -z "$ours" ] || fail "the program wrote to stderr: $ours"
+    ;;
+
+  sleep_notice_ends_it)
+    start_x
+    dbus-daemon --session --nofork --address="unix:path=$work/system_bus" --print-address=1 \
+      >"$work/bus.address" 2>"$work/bus.log" &
+    pids+=($!)
+    for i in $(seq 100); do [ -s "$work/bus.address" ] && break; sleep 0.1; done
+    [ -s "$work/bus.address" ] || fail "the test bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
+    mkfifo "$work/logind.in"
+    "$tool" logind <"$work/logind.in" >"$work/logind.out" 2>"$work/logind.log" &
+    pids+=($!)
+    exec 7>"$work/logind.in"
+    for i in $(seq 100); do grep -q ready "$work/logind.out" && break; sleep 0.1; done
+    grep -q ready "$work/logind.out" || fail "the test logind did not take its name"
+    xlogo -geometry 320x240 >/dev/null 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do
+      frame=$(xwininfo -root -tree | awk '/"xlogo": \("xlogo"/ {print $1; exit}')
+      [ -n "$frame" ] && break
+      sleep 0.1
+    done
+    logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
+    start_saver -window-id "$logo"
+    wait_for_sky 90 "$logo" 320 240 || fail "the saver did not start drawing"
+    echo sleep >&7
+    for i in $(seq 250); do grep -q sent "$work/logind.out" && break; sleep 0.02; done
+    grep -q sent "$work/logind.out" || fail "the test logind did not send the notice"
+    started=$(now_ms)
+    wait_exit 1 || fail "still running 1 s after PrepareForSleep(true)"
+    [ "$rc" -eq 0 ] || fail "exit code $rc"
+    echo "ended $(($(now_ms) - started)) ms after PrepareForSleep(true)"
+    grep -qxF "$defaults" "$user_store" || fail "the settings were not saved"
+    exec 7>&-
+    ;;
+
+  no_system_bus_changes_nothing)
+    start_x
+    xlogo -geometry 320x240 >/dev/null 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do
+      frame=$(xwininfo -root -tree | awk '/"xlogo": \("xlogo"/ {print $1; exit}')
+      [ -n "$frame" ] && break
+      sleep 0.1
+    done
+    logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
+    start_saver -window-id "$logo"
+    wait_for_sky 90 "$logo" 320 240 || fail "the saver does not draw without a system bus"
+    sleep 1
+    alive || fail "ended without a system bus"
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    ;;
+
+  saver_covers_every_monitor)
+    # SDL sees one display under Xvfb; Xorg's dummy driver offers outputs that xrandr can
+    # switch on: a 16:9 monitor and a 4:3 one of another size beside it.
+    printf '%s\n' 'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 256000' 'EndSection' \
+      'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' '  DefaultDepth 24' '  SubSection "Display"' \
+      '    Depth 24' '    Virtual 2048 1024' '  EndSubSection' 'EndSection' >"$work/xorg.conf"
+    Xorg -noreset -nolisten tcp -config "$work/xorg.conf" -logfile "$work/xorg.log" -displayfd 3 \
+      3>"$work/display" 2>"$work/xvfb.log" &
+    pids+=($!)
+    for i in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done
+    grep -q '^[0-9]' "$work/display" || fail "Xorg with the dummy driver did not start (it needs root)"
+    export DISPLAY=":$(head -1 "$work/display")"
+    root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    xrandr --output DUMMY0 --mode 1024x576 >/dev/null 2>&1 || fail "no 1024x576 mode on DUMMY0"
+    xrandr --addmode DUMMY1 800x600 && xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 ||
+      fail "could not switch on a second output"
+    xrandr | grep -q "DUMMY1 connected 800x600+1024+0" || fail "the second monitor is not there: $(xrandr)"
+    start_saver /s
+    # 16:9 at the left: the picture is 768x576 between bars of 128; 4:3 at the right: filled.
+    wait_for_sky 90 "$root_id" 768 576 128 0 || fail "no sky on the first monitor"
+    wait_for_sky 10 "$root_id" 800 600 1024 0 || fail "no sky on the second monitor"
+    for point in "20 300" "1003 300" "20 10" "1003 570"; do
+      colour_near "$root_id" $point 0 "0 0 0" || fail "the bar at $point of the first monitor is not black"
+    done
+    kill -TERM "$saver_pid"
+    wait_exit 5 || fail "still running 5 s after SIGTERM"
+    [ "$rc" -eq 0 ] || fail "exit code $rc"
+    ;;
+
+  desktop_files_are_valid)
+    for f in "$build/share/applications/quiet-highland.desktop" \
+             "$build/share/applications/screensavers/quiet-highland.desktop"; do
+      [ -f "$f" ] || fail "missing $f"
+      desktop-file-validate "$f" >"$work/validate.log" 2>&1 || fail "$f: $(cat "$work/validate.log")"
+      ! grep -q "error" "$work/validate.log" || fail "$f: $(cat "$work/validate.log")"
+    done
+    grep -qx 'Exec=quiet-highland -root' "$build/share/applications/screensavers/quiet-highland.desktop" ||
+      fail "the screensaver entry does not run -root"
+    grep -qx 'Exec=quiet-highland /c' "$build/share/applications/quiet-highland.desktop" ||
+      fail "the menu entry does not open the settings"
+    xml=$build/share/xscreensaver/config/quiet-highland.xml
+    xmllint --noout "$xml" || fail "the XScreenSaver entry does not parse"
+    # Every argument the entry can add is one the program accepts.
+    args=$(grep -o 'arg[a-z-]*="[^"]*"' "$xml" | sed 's/^[^"]*"//; s/"$//; s/%/7/')
+    while read -r arg; do
+      [ -n "$arg" ] || continue
+      # shellcheck disable=SC2086
+      "$saver" $arg --start-scene 1 --help >/dev/null 2>"$work/err" || fail "the program refuses \"$arg\": $(cat "$work/err")"
+    done <<<"$args"
+    link=$build/libexec/xscreensaver/quiet-highland
+    [ -L "$link" ] && [ "$(readlink -f "$link")" = "$(readlink -f "$saver")" ] || fail "$link is no link to the program"
+    "$link" --help >/dev/null || fail "the link does not run"
+    icon=$build/share/icons/hicolor/128x128/apps/quiet-highland.png
+    [ "$("$tool" pixel "$icon" 64 64 | wc -w)" -eq 3 ] || fail "the icon is no picture"
+    # Installed at another prefix, the same files are there, and the link finds its data.
+    prefix=$work/prefix
+    cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "install: $(tail "$work/install.log")"
+    for f in share/xscreensaver/config/quiet-highland.xml share/applications/quiet-highland.desktop \
+             share/applications/screensavers/quiet-highland.desktop \
+             share/icons/hicolor/128x128/apps/quiet-highland.png libexec/xscreensaver/quiet-highland; do
+      [ -e "$prefix/$f" ] || fail "not installed: $f"
+    done
+    "$prefix/libexec/xscreensaver/quiet-highland" --start-scene 9 /s >/dev/null 2>"$work/err"
+    grep -q "from 1 to 3" "$work/err" || fail "the installed link did not find its scenes: $(cat "$work/err")"
+    ;;
+
+  *)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS ($case_name)"

@@ -1,0 +1,122 @@
+// Helpers for the desktop-host integration tests:
+//   desktop_test_tool pixel FILE X Y     prints the red, green and blue of a PNG's pixel;
+//   desktop_test_tool differ A B         prints the share (0..1) of pixels of two pictures
+//                                        of the same size that differ by more than 8;
+//   desktop_test_tool logind             owns org.freedesktop.login1 on the system bus
+//                                        (DBUS_SYSTEM_BUS_ADDRESS), prints "ready", and for
+//                                        each line "sleep" read on stdin emits
+//                                        PrepareForSleep(true) and prints "sent"; ends at EOF.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gio/gio.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+SDL_Surface* LoadRgb(const char* file) {
+  SDL_Surface* loaded = IMG_Load(file);
+  if (loaded == nullptr) {
+    std::fprintf(stderr, "can't read %s: %s\n", file, IMG_GetError());
+    return nullptr;
+  }
+  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
+  SDL_FreeSurface(loaded);
+  return rgb;
+}
+
+const uint8_t* PixelAt(SDL_Surface* s, int x, int y) {
+  return static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * 3;
+}
+
+int Pixel(const char* file, int x, int y) {
+  SDL_Surface* s = LoadRgb(file);
+  if (s == nullptr) return 1;
+  if (x < 0 || y < 0 || x >= s->w || y >= s->h) {
+    std::fprintf(stderr, "%d,%d is outside the %dx%d picture\n", x, y, s->w, s->h);
+    return 1;
+  }
+  const uint8_t* p = PixelAt(s, x, y);
+  std::printf("%d %d %d\n", p[0], p[1], p[2]);
+  SDL_FreeSurface(s);
+  return 0;
+}
+
+int Differ(const char* a, const char* b) {
+  SDL_Surface* sa = LoadRgb(a);
+  SDL_Surface* sb = LoadRgb(b);
+  if (sa == nullptr || sb == nullptr) return 1;
+  if (sa->w != sb->w || sa->h != sb->h) {
+    std::fprintf(stderr, "the pictures differ in size\n");
+    return 1;
+  }
+  long differing = 0;
+  for (int y = 0; y < sa->h; ++y) {
+    for (int x = 0; x < sa->w; ++x) {
+      const uint8_t* p = PixelAt(sa, x, y);
+      const uint8_t* q = PixelAt(sb, x, y);
+      for (int c = 0; c < 3; ++c) {
+        if (std::abs(p[c] - q[c]) > 8) {
+          ++differing;
+          break;
+        }
+      }
+    }
+  }
+  std::printf("%.4f\n", static_cast<double>(differing) / (static_cast<double>(sa->w) * sa->h));
+  return 0;
+}
+
+int Logind() {
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+  if (bus == nullptr) {
+    std::fprintf(stderr, "no bus: %s\n", error->message);
+    return 1;
+  }
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      g_variant_new("(su)", "org.freedesktop.login1", 4u /* do not queue */), G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+  if (reply == nullptr) {
+    std::fprintf(stderr, "can't own the name: %s\n", error->message);
+    return 1;
+  }
+  guint32 result = 0;
+  g_variant_get(reply, "(u)", &result);
+  g_variant_unref(reply);
+  if (result != 1) {
+    std::fprintf(stderr, "the name is taken (%u)\n", result);
+    return 1;
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (line != "sleep") continue;
+    if (!g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                                       "PrepareForSleep", g_variant_new("(b)", TRUE), &error) ||
+        !g_dbus_connection_flush_sync(bus, nullptr, &error)) {
+      std::fprintf(stderr, "can't send: %s\n", error->message);
+      return 1;
+    }
+    std::printf("sent\n");
+    std::fflush(stdout);
+  }
+  g_object_unref(bus);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "pixel") == 0) return Pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  if (argc == 4 && std::strcmp(argv[1], "differ") == 0) return Differ(argv[2], argv[3]);
+  if (argc == 2 && std::strcmp(argv[1], "logind") == 0) return Logind();
+  std::fprintf(stderr, "usage: desktop_test_tool pixel FILE X Y | differ A B | logind\n");
+  return 2;
+}
