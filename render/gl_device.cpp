@@ -625,6 +625,8 @@ void GlDevice::ComposeWindow() {
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
 }
 
+void GlDevice::Finish() { gl_.Finish(); }
+
 HRESULT GlDevice::Present() {
   ComposeWindow();
   SDL_GL_SwapWindow(window_);

@@ -56,6 +56,8 @@ class GlDevice : public GraphicsDevice {
   bool ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
   // The window's drawable as the last ComposeWindow left it, in the same layout.
   bool ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+  // Waits until every draw issued so far has reached the back buffer (for measurements).
+  void Finish();
   uint32_t BackBufferWidth() const { return width_; }
   uint32_t BackBufferHeight() const { return height_; }
 
