@@ -95,18 +95,22 @@ class HeadlessSaver {
     PrepareRun();
   }
 
-  // SDL, the window and the device, and the black start frame; false with a reason on stderr.
-  bool OpenDevice(int windowWidth = 800, int windowHeight = 600) {
+  // SDL and the hidden window; false with a reason on stderr.
+  bool OpenWindow(int windowWidth, int windowHeight) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
       std::fprintf(stderr, "bench: no offscreen video: %s\n", SDL_GetError());
       return false;
     }
     sdlStarted_ = true;
     window_ = SDL_CreateWindow("qh-bench", 0, 0, windowWidth, windowHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window_ == nullptr) {
-      std::fprintf(stderr, "bench: no window: %s\n", SDL_GetError());
-      return false;
-    }
+    if (window_ == nullptr) std::fprintf(stderr, "bench: no window: %s\n", SDL_GetError());
+    return window_ != nullptr;
+  }
+
+  // The window and StartSaverMode's steps up to the content: the device and the black
+  // start frame.
+  bool OpenDevice(int windowWidth = 800, int windowHeight = 600) {
+    if (!OpenWindow(windowWidth, windowHeight)) return false;
     BuildSqrtTable();
     if (!InitDevice(std::make_unique<GlAdapter>(window_), window_, RunDeviceConfig())) return false;
     UpdatePerspective(static_cast<uint32_t>(windowWidth), static_cast<uint32_t>(windowHeight));
@@ -114,11 +118,10 @@ class HeadlessSaver {
     return true;
   }
 
-  // Everything at once, as the capture tool starts.
+  // Everything at once, through the saver's own StartSaverMode, as the capture tool starts.
   bool Start(int windowWidth = 800, int windowHeight = 600) {
     PrepareSettings();
-    if (!OpenDevice(windowWidth, windowHeight)) return false;
-    LoadContent();
+    if (!OpenWindow(windowWidth, windowHeight) || !StartSaverMode(window_)) return false;
     LastFrameTime = CurrentClock().NowMs();
     return true;
   }

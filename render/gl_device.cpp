@@ -389,6 +389,7 @@ void GlDevice::ResetStates(bool depthEnabled) {
   stageStates_[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
   world_ = view_ = projection_ = Matrix4{};
   texture_ = nullptr;
+  samplerSingleLevel_ = false;
   fvf_ = 0;
   pipelineDirty_ = samplerDirty_ = transformDirty_ = true;
 }
@@ -448,6 +449,13 @@ HRESULT GlDevice::SetTexture(uint32_t stage, Texture* texture) {
   if (texture != nullptr && Texture::BytesPerTexel(texture->Format()) == 0) return D3DERR_INVALIDCALL;
   texture_ = texture;
   pipelineDirty_ = true;
+  // A texture of one level samples the same with or without a mip filter; without one the
+  // rasteriser skips working out the level of detail of every pixel.
+  const bool singleLevel = texture != nullptr && texture->LevelCount() == 1;
+  if (singleLevel != samplerSingleLevel_) {
+    samplerSingleLevel_ = singleLevel;
+    samplerDirty_ = true;
+  }
   return D3D_OK;
 }
 
@@ -472,7 +480,8 @@ void GlDevice::ApplyStates() {
     gl_.SamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER,
                           Filters(stageStates_[D3DTSS_MAGFILTER]) ? GL_LINEAR : GL_NEAREST);
     gl_.SamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER,
-                          MinifyingFilter(stageStates_[D3DTSS_MINFILTER], stageStates_[D3DTSS_MIPFILTER]));
+                          MinifyingFilter(stageStates_[D3DTSS_MINFILTER],
+                                          samplerSingleLevel_ ? D3DTEXF_NONE : stageStates_[D3DTSS_MIPFILTER]));
     samplerDirty_ = false;
   }
   if (pipelineDirty_) ApplyPipeline();

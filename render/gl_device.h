@@ -113,6 +113,7 @@ class GlDevice : public GraphicsDevice {
   Texture* texture_ = nullptr;
   uint32_t fvf_ = 0;
   bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
+  bool samplerSingleLevel_ = false;  // the sampler was set for a texture of one level
 
   bool everShown_ = false, lost_ = false;
   int displayIndex_ = 0, desktopWidth_ = 0, desktopHeight_ = 0;

@@ -360,6 +360,31 @@ TEST_F(GlPixels, TransformAndReferenceFollowTheDrawsAcrossStageVariants) {
   EXPECT_RGB_NEAR(At(100, 100), 255, 255, 255, 0);  // the left third was not moved after all
 }
 
+TEST_F(GlPixels, ATextureOfOneLevelFiltersTheSameWithOrWithoutAMipFilter) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  // Stripes of one texel, shrunk three times and shifted by a third of a texel: linear
+  // minification mixes neighbours, and a mip filter has no second level to go to.
+  std::vector<uint32_t> stripes;
+  for (int i = 0; i < 2400; ++i) stripes.push_back(i % 2 ? 0xFFFFFFFF : 0xFF000000);
+  Device->SetTexture(0, MakeTexture(2400, 1, stripes));
+  std::vector<uint8_t> withMip, without;
+  for (uint32_t mip : {D3DTEXF_LINEAR, D3DTEXF_NONE}) {
+    Device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    Device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    Device->SetTextureStageState(0, D3DTSS_MIPFILTER, mip);
+    ClearTarget(0x00000000);
+    DrawScreenRect(0, 0, 800, 600, 0.000139f, 0, 1.000139f, 1, 0xFFFFFFFF);
+    Read();
+    (mip == D3DTEXF_LINEAR ? withMip : without) = pixels_;
+  }
+  EXPECT_EQ(withMip, without);
+  // Neither is point sampling: the stripes were mixed into greys.
+  const Rgb grey = At(401, 300);
+  EXPECT_GT(grey.r, 0);
+  EXPECT_LT(grey.r, 255);
+}
+
 TEST_F(GlPixels, OpaqueTexturesIgnoreTheirFourthByte) {
   SetFrameStates();
   Device->SetTexture(0, MakeTexture(1, 1, {0x0000FF00}, D3DFMT_X8R8G8B8));
