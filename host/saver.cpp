@@ -48,7 +48,10 @@ bool StartSaverMode(SDL_Window* window) {
   // change of scene. A fixed threshold keeps such blocks in mappings of their own, returned
   // to the system when freed; the allocator's self-adjusting one would move them into the
   // heap after the first free, where the holes they leave keep the run growing for hours.
+  // Fixing it also fixes the trim threshold, which must then be raised by hand: at its
+  // default the heap would shrink and grow again with the driver's work of every frame.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
   BuildSqrtTable();
   DeviceWindow.screenSize = ScreenSizeOfWindow;
   DeviceWindow.placeWindow = PlaceWindow;
