@@ -1,6 +1,7 @@
 #include "host/saver.h"
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <cstdlib>
 #include <memory>
@@ -45,6 +46,14 @@ void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t heig
 }  // namespace
 
 bool StartSaverMode(SDL_Window* window) {
+  // Pictures and the driver's copies of them are megabytes each and come and go with every
+  // change of scene. A fixed threshold keeps such blocks in mappings of their own, returned
+  // to the system when freed; the allocator's self-adjusting one would move them into the
+  // heap after the first free, where the holes they leave keep the run growing for hours.
+  // Fixing it also fixes the trim threshold, which must then be raised by hand: at its
+  // default the heap would shrink and grow again with the driver's work of every frame.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
   BuildSqrtTable();
   DeviceWindow.screenSize = ScreenSizeOfWindow;
   DeviceWindow.placeWindow = PlaceWindow;

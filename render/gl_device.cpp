@@ -14,7 +14,7 @@ namespace {
 // another (already destroyed) context.
 uint32_t nextGeneration = 1;
 
-const char* const kVertexShader = R"(#version 330 core
+const char* const kVertexShader = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec2 aTexCoord;
@@ -33,46 +33,62 @@ void main() {
 }
 )";
 
-const char* const kFragmentShader = R"(#version 330 core
+// The fragment stage, built once per combination of the states that change its code (see
+// ShaderKey): a draw pays only for the texture fetch, the operations and the alpha test it
+// asks for. The arithmetic is the same in every variant, so a variant draws exactly the
+// pixels the general stage would.
+const char* const kFragmentShader = R"(
+// COLOUR_OP and ALPHA_OP: 0 the texel, 1 the diffuse colour, 2 texel x diffuse.
+// ALPHA_FUNC: the comparison 1..8 (8 always: also when the test is off).
 in vec4 vColour;
 in vec2 vTexCoord;
 uniform sampler2D uTexture;
-uniform int uUseTexture;  // 0: no texture bound, the diffuse colour alone
-uniform int uColourOp;    // stage 0 texture operations: 1 disable, 2 texture, 3 diffuse, else modulate
-uniform int uAlphaOp;
-uniform int uAlphaFunc;   // comparison 1..8 (8 always; also used when the test is off)
 uniform float uAlphaRef;  // 0..255
 out vec4 fragColour;
 
 vec4 Select(int op, vec4 texel, vec4 diffuse) {
-  if (op == 2) return texel;
-  if (op == 1 || op == 3) return diffuse;
+  if (op == 0) return texel;
+  if (op == 1) return diffuse;
   return texel * diffuse;
-}
-
-bool AlphaPasses(float a) {
-  if (uAlphaFunc == 1) return false;
-  if (uAlphaFunc == 2) return a < uAlphaRef;
-  if (uAlphaFunc == 3) return a == uAlphaRef;
-  if (uAlphaFunc == 4) return a <= uAlphaRef;
-  if (uAlphaFunc == 5) return a > uAlphaRef;
-  if (uAlphaFunc == 6) return a != uAlphaRef;
-  if (uAlphaFunc == 7) return a >= uAlphaRef;
-  return true;
 }
 
 void main() {
   vec4 colour = vColour;
-  if (uUseTexture != 0 && uColourOp != 1) {
-    vec4 texel = texture(uTexture, vTexCoord);
-    colour.rgb = Select(uColourOp, texel, vColour).rgb;
-    colour.a = Select(uAlphaOp, texel, vColour).a;
-  }
+#if COLOUR_OP != 1 || ALPHA_OP != 1
+  vec4 texel = texture(uTexture, vTexCoord);
+  colour.rgb = Select(COLOUR_OP, texel, vColour).rgb;
+  colour.a = Select(ALPHA_OP, texel, vColour).a;
+#endif
+#if ALPHA_FUNC != 8
   // The test sees the alpha as the 8-bit value the stage produced.
-  if (!AlphaPasses(floor(colour.a * 255.0 + 0.5))) discard;
+  float a = floor(colour.a * 255.0 + 0.5);
+#if ALPHA_FUNC == 1
+  discard;
+#elif ALPHA_FUNC == 2
+  if (!(a < uAlphaRef)) discard;
+#elif ALPHA_FUNC == 3
+  if (!(a == uAlphaRef)) discard;
+#elif ALPHA_FUNC == 4
+  if (!(a <= uAlphaRef)) discard;
+#elif ALPHA_FUNC == 5
+  if (!(a > uAlphaRef)) discard;
+#elif ALPHA_FUNC == 6
+  if (!(a != uAlphaRef)) discard;
+#elif ALPHA_FUNC == 7
+  if (!(a >= uAlphaRef)) discard;
+#endif
+#endif
   fragColour = colour;
 }
 )";
+
+// Where a stage-0 operation takes its result from: 0 the texel, 1 the diffuse colour,
+// 2 their product (MODULATE and every operation this device does not emulate).
+uint32_t OperationClass(uint32_t op) {
+  if (op == D3DTOP_SELECTARG1) return 0;
+  if (op == D3DTOP_DISABLE || op == D3DTOP_SELECTARG2) return 1;
+  return 2;
+}
 
 GLenum BlendFactor(uint32_t blend) {
   switch (blend) {
@@ -177,7 +193,10 @@ GlDevice::~GlDevice() {
   SDL_GL_MakeCurrent(window_, context_);
   if (gl_.DeleteProgram != nullptr) {
     DestroyBackBuffer();
-    if (program_ != 0) gl_.DeleteProgram(program_);
+    for (ShaderVariant& variant : variants_) {
+      if (variant.program != 0) gl_.DeleteProgram(variant.program);
+    }
+    if (vertexShader_ != 0) gl_.DeleteShader(vertexShader_);
     if (vbo_ != 0) gl_.DeleteBuffers(1, &vbo_);
     if (vao_ != 0) gl_.DeleteVertexArrays(1, &vao_);
     if (sampler_ != 0) gl_.DeleteSamplers(1, &sampler_);
@@ -222,53 +241,74 @@ bool GlDevice::Initialise(const D3DPRESENT_PARAMETERS& params) {
   return gl_.GetError() == GL_NO_ERROR;
 }
 
-bool GlDevice::BuildProgram() {
-  auto compile = [&](GLenum type, const char* source) -> GLuint {
-    GLuint shader = gl_.CreateShader(type);
-    gl_.ShaderSource(shader, 1, &source, nullptr);
-    gl_.CompileShader(shader);
-    GLint ok = 0;
-    gl_.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-      char log[1024] = {};
-      gl_.GetShaderInfoLog(shader, sizeof log, nullptr, log);
-      std::fprintf(stderr, "OpenGL 3.3: shader: %s\n", log);
-      gl_.DeleteShader(shader);
-      return 0;
-    }
-    return shader;
-  };
-  const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexShader);
-  const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentShader);
-  if (vertex == 0 || fragment == 0) {
-    if (vertex != 0) gl_.DeleteShader(vertex);
-    if (fragment != 0) gl_.DeleteShader(fragment);
-    return false;
+GLuint GlDevice::CompileShader(GLenum type, const char* defines, const char* source) {
+  const char* sources[] = {"#version 330 core\n", defines, source};
+  GLuint shader = gl_.CreateShader(type);
+  gl_.ShaderSource(shader, 3, sources, nullptr);
+  gl_.CompileShader(shader);
+  GLint ok = 0;
+  gl_.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    gl_.GetShaderInfoLog(shader, sizeof log, nullptr, log);
+    std::fprintf(stderr, "OpenGL 3.3: shader: %s\n", log);
+    gl_.DeleteShader(shader);
+    return 0;
   }
-  program_ = gl_.CreateProgram();
-  gl_.AttachShader(program_, vertex);
-  gl_.AttachShader(program_, fragment);
-  gl_.LinkProgram(program_);
-  gl_.DeleteShader(vertex);
+  return shader;
+}
+
+bool GlDevice::BuildProgram() {
+  vertexShader_ = CompileShader(GL_VERTEX_SHADER, "", kVertexShader);
+  // The variant of the device's default states: if it builds, every variant does.
+  return vertexShader_ != 0 && Variant(ShaderKey()) != nullptr;
+}
+
+uint32_t GlDevice::ShaderKey() const {
+  const uint32_t colourOp = stageStates_[D3DTSS_COLOROP];
+  const bool textured = texture_ != nullptr && colourOp != D3DTOP_DISABLE;
+  const uint32_t colourClass = textured ? OperationClass(colourOp) : 1;
+  const uint32_t alphaClass = textured ? OperationClass(stageStates_[D3DTSS_ALPHAOP]) : 1;
+  uint32_t alphaFunc = renderStates_[D3DRS_ALPHATESTENABLE] ? renderStates_[D3DRS_ALPHAFUNC] : D3DCMP_ALWAYS;
+  if (alphaFunc < D3DCMP_NEVER || alphaFunc > D3DCMP_ALWAYS) alphaFunc = D3DCMP_ALWAYS;  // no test at all
+  return (colourClass * 3 + alphaClass) * 8 + (alphaFunc - 1);
+}
+
+GlDevice::ShaderVariant* GlDevice::Variant(uint32_t key) {
+  ShaderVariant& variant = variants_[key];
+  if (variant.program != 0) return &variant;
+  if (variant.failed) return nullptr;
+  char defines[96];
+  std::snprintf(defines, sizeof defines, "#define COLOUR_OP %u\n#define ALPHA_OP %u\n#define ALPHA_FUNC %u\n",
+                key / 24, key / 8 % 3, key % 8 + 1);
+  const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, defines, kFragmentShader);
+  if (fragment == 0) {
+    variant.failed = true;
+    return nullptr;
+  }
+  const GLuint program = gl_.CreateProgram();
+  gl_.AttachShader(program, vertexShader_);
+  gl_.AttachShader(program, fragment);
+  gl_.LinkProgram(program);
+  gl_.DetachShader(program, fragment);
   gl_.DeleteShader(fragment);
   GLint linked = 0;
-  gl_.GetProgramiv(program_, GL_LINK_STATUS, &linked);
+  gl_.GetProgramiv(program, GL_LINK_STATUS, &linked);
   if (!linked) {
     char log[1024] = {};
-    gl_.GetProgramInfoLog(program_, sizeof log, nullptr, log);
+    gl_.GetProgramInfoLog(program, sizeof log, nullptr, log);
     std::fprintf(stderr, "OpenGL 3.3: program: %s\n", log);
-    return false;
+    gl_.DeleteProgram(program);
+    variant.failed = true;
+    return nullptr;
   }
-  gl_.UseProgram(program_);
-  uWvp_ = gl_.GetUniformLocation(program_, "uWvp");
-  uTexture_ = gl_.GetUniformLocation(program_, "uTexture");
-  uUseTexture_ = gl_.GetUniformLocation(program_, "uUseTexture");
-  uColourOp_ = gl_.GetUniformLocation(program_, "uColourOp");
-  uAlphaOp_ = gl_.GetUniformLocation(program_, "uAlphaOp");
-  uAlphaFunc_ = gl_.GetUniformLocation(program_, "uAlphaFunc");
-  uAlphaRef_ = gl_.GetUniformLocation(program_, "uAlphaRef");
-  gl_.Uniform1i(uTexture_, 0);
-  return true;
+  variant.program = program;
+  variant.uWvp = gl_.GetUniformLocation(program, "uWvp");
+  variant.uAlphaRef = gl_.GetUniformLocation(program, "uAlphaRef");
+  gl_.UseProgram(program);
+  gl_.Uniform1i(gl_.GetUniformLocation(program, "uTexture"), 0);
+  if (current_ != nullptr) gl_.UseProgram(current_->program);
+  return &variant;
 }
 
 bool GlDevice::BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DFORMAT depthFormat) {
@@ -349,6 +389,7 @@ void GlDevice::ResetStates(bool depthEnabled) {
   stageStates_[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
   world_ = view_ = projection_ = Matrix4{};
   texture_ = nullptr;
+  samplerSingleLevel_ = false;
   fvf_ = 0;
   pipelineDirty_ = samplerDirty_ = transformDirty_ = true;
 }
@@ -408,6 +449,13 @@ HRESULT GlDevice::SetTexture(uint32_t stage, Texture* texture) {
   if (texture != nullptr && Texture::BytesPerTexel(texture->Format()) == 0) return D3DERR_INVALIDCALL;
   texture_ = texture;
   pipelineDirty_ = true;
+  // A texture of one level samples the same with or without a mip filter; without one the
+  // rasteriser skips working out the level of detail of every pixel.
+  const bool singleLevel = texture != nullptr && texture->LevelCount() == 1;
+  if (singleLevel != samplerSingleLevel_) {
+    samplerSingleLevel_ = singleLevel;
+    samplerDirty_ = true;
+  }
   return D3D_OK;
 }
 
@@ -422,8 +470,8 @@ HRESULT GlDevice::SetVertexShader(uint32_t fvf) {
 
 void GlDevice::ApplyStates() {
   if (transformDirty_) {
-    const Matrix4 wvp = Product(Product(world_, view_), projection_);
-    gl_.UniformMatrix4fv(uWvp_, 1, GL_FALSE, wvp.m);
+    wvp_ = Product(Product(world_, view_), projection_);
+    ++transformRevision_;
     transformDirty_ = false;
   }
   if (samplerDirty_) {
@@ -432,10 +480,25 @@ void GlDevice::ApplyStates() {
     gl_.SamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER,
                           Filters(stageStates_[D3DTSS_MAGFILTER]) ? GL_LINEAR : GL_NEAREST);
     gl_.SamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER,
-                          MinifyingFilter(stageStates_[D3DTSS_MINFILTER], stageStates_[D3DTSS_MIPFILTER]));
+                          MinifyingFilter(stageStates_[D3DTSS_MINFILTER],
+                                          samplerSingleLevel_ ? D3DTEXF_NONE : stageStates_[D3DTSS_MIPFILTER]));
     samplerDirty_ = false;
   }
-  if (!pipelineDirty_) return;
+  if (pipelineDirty_) ApplyPipeline();
+  // Uniforms belong to a program: each variant is brought up to date when it is used.
+  if (current_ == nullptr) return;
+  if (current_->transformRevision != transformRevision_) {
+    gl_.UniformMatrix4fv(current_->uWvp, 1, GL_FALSE, wvp_.m);
+    current_->transformRevision = transformRevision_;
+  }
+  const float alphaRef = static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xFFu);
+  if (current_->alphaRef != alphaRef) {
+    gl_.Uniform1f(current_->uAlphaRef, alphaRef);
+    current_->alphaRef = alphaRef;
+  }
+}
+
+void GlDevice::ApplyPipeline() {
   if (renderStates_[D3DRS_ALPHABLENDENABLE]) {
     gl_.Enable(GL_BLEND);
     gl_.BlendFunc(BlendFactor(renderStates_[D3DRS_SRCBLEND]), BlendFactor(renderStates_[D3DRS_DESTBLEND]));
@@ -466,12 +529,13 @@ void GlDevice::ApplyStates() {
       gl_.Disable(GL_CULL_FACE);
       break;
   }
-  gl_.Uniform1i(uAlphaFunc_,
-                renderStates_[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(renderStates_[D3DRS_ALPHAFUNC]) : 8);
-  gl_.Uniform1f(uAlphaRef_, static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xFFu));
-  gl_.Uniform1i(uColourOp_, static_cast<GLint>(stageStates_[D3DTSS_COLOROP]));
-  gl_.Uniform1i(uAlphaOp_, static_cast<GLint>(stageStates_[D3DTSS_ALPHAOP]));
-  gl_.Uniform1i(uUseTexture_, texture_ != nullptr ? 1 : 0);
+  // A variant that does not build (it never should: all share one source) leaves the last
+  // program in place rather than draw with none.
+  ShaderVariant* variant = Variant(ShaderKey());
+  if (variant != nullptr && variant != current_) {
+    gl_.UseProgram(variant->program);
+    current_ = variant;
+  }
   pipelineDirty_ = false;
 }
 
@@ -605,23 +669,52 @@ void GlDevice::ComposeWindow() {
   gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  gl_.Clear(GL_COLOR_BUFFER_BIT);
+  auto toGl = [&](const PixelRect& target) {
+    // OpenGL counts rows from the bottom of the drawable.
+    return PixelRect{target.x, static_cast<int32_t>(drawableHeight - (target.y + target.h)), target.w, target.h};
+  };
   auto blit = [&](const PixelRect& target) {
     if (target.w <= 0 || target.h <= 0 || width_ == 0 || height_ == 0) return;
-    // OpenGL counts rows from the bottom of the drawable.
-    const GLint bottom = static_cast<GLint>(drawableHeight - (target.y + target.h));
+    const PixelRect at = toGl(target);
     const bool sameSize = static_cast<uint32_t>(target.w) == width_ && static_cast<uint32_t>(target.h) == height_;
-    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), target.x, bottom,
-                        target.x + target.w, bottom + target.h, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), at.x, at.y, at.x + at.w,
+                        at.y + at.h, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   };
-  if (pictureAreas_.empty()) {
-    blit(LetterboxRect(PixelRect{0, 0, drawableWidth, drawableHeight}, static_cast<int32_t>(width_),
-                       static_cast<int32_t>(height_)));
+  if (pictureAreas_.empty() && drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
+    // One picture: only the bars are cleared, since a software rasteriser pays for every
+    // pixel it clears and the picture covers the rest.
+    const PixelRect picture = LetterboxRect(PixelRect{0, 0, drawableWidth, drawableHeight},
+                                            static_cast<int32_t>(width_), static_cast<int32_t>(height_));
+    const PixelRect at = toGl(picture);
+    ClearWindowBars(at.x, at.y, at.w, at.h, drawableWidth, drawableHeight);
+    blit(picture);
+  } else {
+    // Several monitors: black everywhere, the picture on each.
+    gl_.Clear(GL_COLOR_BUFFER_BIT);
   }
   for (const PixelRect& area : pictureAreas_) blit(area);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
 }
+
+void GlDevice::ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth,
+                               int32_t windowHeight) {
+  const int32_t bars[4][4] = {
+      {0, 0, x, windowHeight},                              // left
+      {x + w, 0, windowWidth - x - w, windowHeight},        // right
+      {0, 0, windowWidth, y},                               // bottom
+      {0, y + h, windowWidth, windowHeight - y - h},        // top
+  };
+  gl_.Enable(GL_SCISSOR_TEST);
+  for (const auto& bar : bars) {
+    if (bar[2] <= 0 || bar[3] <= 0) continue;
+    gl_.Scissor(bar[0], bar[1], bar[2], bar[3]);
+    gl_.Clear(GL_COLOR_BUFFER_BIT);
+  }
+  gl_.Disable(GL_SCISSOR_TEST);
+}
+
+void GlDevice::Finish() { gl_.Finish(); }
 
 HRESULT GlDevice::Present() {
   ComposeWindow();

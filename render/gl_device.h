@@ -4,7 +4,9 @@
 // small shader pair does what the fixed-function stage did for this program: the
 // row-vector world x view x projection transform with 0..1 depth, texture x diffuse,
 // the alpha test on 0..255 alpha, and the blend factors, filters and wrap addressing
-// of stage 0. Textures are uploaded lazily whenever their memory changed.
+// of stage 0. Its fragment half is compiled once per combination of operations and alpha
+// test actually drawn with, so no draw pays for a branch or a fetch it does not need.
+// Textures are uploaded lazily whenever their memory changed.
 //
 // One device (one GL context) at a time; it stays current on the thread that made it.
 #pragma once
@@ -61,19 +63,38 @@ class GlDevice : public GraphicsDevice {
   bool ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
   // The window's drawable as the last ComposeWindow left it, in the same layout.
   bool ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
+  // Waits until every draw issued so far has reached the back buffer (for measurements).
+  void Finish();
   uint32_t BackBufferWidth() const { return width_; }
   uint32_t BackBufferHeight() const { return height_; }
 
  private:
   GlDevice(SDL_Window* window, SDL_GLContext context);
   bool Initialise(const D3DPRESENT_PARAMETERS& params);
+  // One compiled fragment stage per combination of the states that shape its code.
+  struct ShaderVariant {
+    GLuint program = 0;
+    bool failed = false;
+    GLint uWvp = -1, uAlphaRef = -1;
+    uint32_t transformRevision = 0;  // the transform its uniform holds
+    float alphaRef = -1.0f;
+  };
+  // Colour operation class x alpha operation class x alpha comparison.
+  static constexpr uint32_t kShaderVariants = 3 * 3 * 8;
+
+  GLuint CompileShader(GLenum type, const char* defines, const char* source);
   bool BuildProgram();
+  uint32_t ShaderKey() const;  // the variant the current states draw with
+  ShaderVariant* Variant(uint32_t key);  // built on first use; nullptr when it does not build
+  void ApplyPipeline();
   bool BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DFORMAT depthFormat);
   void DestroyBackBuffer();
   void ResetStates(bool depthEnabled);
   void ApplyStates();
   void PrepareTexture(Texture* texture);
   void RememberDisplay();
+  // Clears the window outside the picture's rectangle (x, y, w, h), bottom-left origin.
+  void ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth, int32_t windowHeight);
   bool ReadPixels(GLuint framebuffer, uint32_t width, uint32_t height, std::vector<uint8_t>* rgba);
 
   SDL_Window* window_;
@@ -81,10 +102,12 @@ class GlDevice : public GraphicsDevice {
   GlFunctions gl_;
   uint32_t generation_;
 
-  GLuint program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+  GLuint vertexShader_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+  ShaderVariant variants_[kShaderVariants];
+  ShaderVariant* current_ = nullptr;
+  Matrix4 wvp_;
+  uint32_t transformRevision_ = 1;
   GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
-  GLint uWvp_ = -1, uTexture_ = -1, uUseTexture_ = -1, uAlphaFunc_ = -1, uAlphaRef_ = -1, uColourOp_ = -1,
-        uAlphaOp_ = -1;
   size_t vboCapacity_ = 0, vboOffset_ = 0;
   uint32_t width_ = 0, height_ = 0;
   bool hasDepth_ = false;
@@ -95,6 +118,7 @@ class GlDevice : public GraphicsDevice {
   Texture* texture_ = nullptr;
   uint32_t fvf_ = 0;
   bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
+  bool samplerSingleLevel_ = false;  // the sampler was set for a texture of one level
 
   std::vector<PixelRect> pictureAreas_;
   bool everShown_ = false, lost_ = false;

@@ -13,6 +13,7 @@ namespace qh {
   X(PFNGLENABLEPROC, Enable, glEnable)                                       \
   X(PFNGLDISABLEPROC, Disable, glDisable)                                    \
   X(PFNGLVIEWPORTPROC, Viewport, glViewport)                                 \
+  X(PFNGLSCISSORPROC, Scissor, glScissor)                                    \
   X(PFNGLCLEARCOLORPROC, ClearColor, glClearColor)                           \
   X(PFNGLCLEARDEPTHPROC, ClearDepth, glClearDepth)                           \
   X(PFNGLCLEARPROC, Clear, glClear)                                          \
@@ -67,6 +68,7 @@ namespace qh {
   X(PFNGLDELETESHADERPROC, DeleteShader, glDeleteShader)                     \
   X(PFNGLCREATEPROGRAMPROC, CreateProgram, glCreateProgram)                  \
   X(PFNGLATTACHSHADERPROC, AttachShader, glAttachShader)                     \
+  X(PFNGLDETACHSHADERPROC, DetachShader, glDetachShader)                     \
   X(PFNGLLINKPROGRAMPROC, LinkProgram, glLinkProgram)                        \
   X(PFNGLGETPROGRAMIVPROC, GetProgramiv, glGetProgramiv)                     \
   X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog, glGetProgramInfoLog)      \

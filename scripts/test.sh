@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit and integration tests
 # of the normal build, then the unit tests again under the address and undefined-behaviour
-# sanitizers.
+# sanitizers. Every benchmark runs once, briefly, so that none stops building or running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$(nproc)")
+# Every benchmark once, briefly, so that none rots; speed is never judged here.
+scripts/bench.sh build --quick >/dev/null
 scripts/build.sh build-sanitize -DQH_SANITIZE=ON
 (cd build-sanitize && ctest --output-on-failure -j "$(nproc)" -L unit)

@@ -265,6 +265,128 @@ TEST_F(GlPixels, TintAndDiffuseMultiplyTheTexture) {
   EXPECT_RGB_NEAR(At(400, 300), 127, 127, 127, 1);
 }
 
+// Each combination of stage operations and alpha comparison draws with a fragment stage of
+// its own; every one must give what the fixed-function stage gives.
+TEST_F(GlPixels, EveryStageOperationGivesTheTexelTheDiffuseOrTheirProduct) {
+  SetFrameStates();
+  DisableFeature(AlphaTest);
+  SetBlendMode(Opaque);
+  Texture* texel = MakeTexture(1, 1, {0xFFC86432});  // (200, 100, 50)
+  const D3DCOLOR diffuse = 0xFF64C8FA;                // (100, 200, 250)
+  struct Case {
+    uint32_t colourOp;
+    bool bound;
+    int r, g, b;
+  };
+  const Case cases[] = {
+      {D3DTOP_SELECTARG1, true, 200, 100, 50},
+      {D3DTOP_SELECTARG2, true, 100, 200, 250},
+      {D3DTOP_DISABLE, true, 100, 200, 250},
+      {D3DTOP_MODULATE, true, 200 * 100 / 255, 100 * 200 / 255, 50 * 250 / 255},
+      {D3DTOP_SELECTARG1, false, 100, 200, 250},  // nothing bound: the diffuse colour whatever the operation
+      {D3DTOP_MODULATE, false, 100, 200, 250},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "colour operation " << c.colourOp << (c.bound ? " textured" : " untextured"));
+    Device->SetTextureStageState(0, D3DTSS_COLOROP, c.colourOp);
+    Device->SetTexture(0, c.bound ? texel : nullptr);
+    ClearTarget(0x00000000);
+    FullScreen(diffuse);
+    Read();
+    EXPECT_RGB_NEAR(At(400, 300), c.r, c.g, c.b, 1);
+  }
+}
+
+TEST_F(GlPixels, EveryAlphaComparisonKeepsExactlyTheAlphasItShould) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  // Texel alphas 99, 100 and 101 side by side, white; the reference is 100.
+  Device->SetTexture(0, MakeTexture(3, 1, {0x63FFFFFF, 0x64FFFFFF, 0x65FFFFFF}));
+  SetDeviceRenderState(D3DRS_ALPHAREF, 100);
+  const struct {
+    uint32_t func;
+    bool below, equal, above;
+  } cases[] = {
+      {D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
+      {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
+      {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
+      {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "comparison " << c.func);
+    SetDeviceRenderState(D3DRS_ALPHAFUNC, c.func);
+    ClearTarget(0x00000000);
+    FullScreen(0xFFFFFFFF);
+    Read();
+    EXPECT_EQ(At(133, 300).r, c.below ? 255 : 0);
+    EXPECT_EQ(At(400, 300).r, c.equal ? 255 : 0);
+    EXPECT_EQ(At(666, 300).r, c.above ? 255 : 0);
+  }
+  // The alpha compared is the one the alpha operation chose: the diffuse's 99 instead of the texel's.
+  Device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  SetDeviceRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  ClearTarget(0x00000000);
+  FullScreen(0x63FFFFFF);
+  Read();
+  EXPECT_EQ(At(666, 300).r, 0);
+}
+
+TEST_F(GlPixels, TransformAndReferenceFollowTheDrawsAcrossStageVariants) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  Texture* half = MakeTexture(1, 1, {0x80FFFFFF});
+  ClearTarget(0x00000000);
+  // Left third with the alpha test on (one fragment stage), the middle third untextured with
+  // it off (another), the right third with the first stage again after both the transform
+  // and the reference changed while the other stage was in use.
+  SetDeviceRenderState(D3DRS_ALPHAREF, 0x80);
+  Device->SetTexture(0, half);
+  DrawScreenRect(0, 0, 266, 600, 0, 0, 1, 1, 0xFFFFFFFF);
+  DisableFeature(AlphaTest);
+  BindTexture(nullptr);
+  DrawScreenRect(266, 0, 533, 600, 0, 0, 1, 1, 0xFF00FF00);
+  Matrix4 shifted = CameraView;
+  PreTranslate(shifted, 533.0f, 0.0f, 0.0f);
+  SetViewTransform(&shifted);
+  SetDeviceRenderState(D3DRS_ALPHAREF, 0x81);  // 128 fails now
+  EnableFeature(AlphaTest);
+  Device->SetTexture(0, half);
+  DrawScreenRect(0, 0, 266, 600, 0, 0, 1, 1, 0xFFFFFFFF);  // lands on the right third, discarded
+  SetDeviceRenderState(D3DRS_ALPHAREF, 0x80);
+  DrawScreenRect(0, 300, 266, 600, 0, 0, 1, 1, 0xFFFFFFFF);  // its lower half passes again
+  Read();
+  EXPECT_RGB_NEAR(At(100, 300), 255, 255, 255, 0);
+  EXPECT_RGB_NEAR(At(400, 300), 0, 255, 0, 0);
+  EXPECT_RGB_NEAR(At(700, 100), 0, 0, 0, 0);
+  EXPECT_RGB_NEAR(At(700, 500), 255, 255, 255, 0);
+  EXPECT_RGB_NEAR(At(100, 100), 255, 255, 255, 0);  // the left third was not moved after all
+}
+
+TEST_F(GlPixels, ATextureOfOneLevelFiltersTheSameWithOrWithoutAMipFilter) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  // Stripes of one texel, shrunk three times and shifted by a third of a texel: linear
+  // minification mixes neighbours, and a mip filter has no second level to go to.
+  std::vector<uint32_t> stripes;
+  for (int i = 0; i < 2400; ++i) stripes.push_back(i % 2 ? 0xFFFFFFFF : 0xFF000000);
+  Device->SetTexture(0, MakeTexture(2400, 1, stripes));
+  std::vector<uint8_t> withMip, without;
+  for (uint32_t mip : {D3DTEXF_LINEAR, D3DTEXF_NONE}) {
+    Device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    Device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    Device->SetTextureStageState(0, D3DTSS_MIPFILTER, mip);
+    ClearTarget(0x00000000);
+    DrawScreenRect(0, 0, 800, 600, 0.000139f, 0, 1.000139f, 1, 0xFFFFFFFF);
+    Read();
+    (mip == D3DTEXF_LINEAR ? withMip : without) = pixels_;
+  }
+  EXPECT_EQ(withMip, without);
+  // Neither is point sampling: the stripes were mixed into greys.
+  const Rgb grey = At(401, 300);
+  EXPECT_GT(grey.r, 0);
+  EXPECT_LT(grey.r, 255);
+}
+
 TEST_F(GlPixels, OpaqueTexturesIgnoreTheirFourthByte) {
   SetFrameStates();
   Device->SetTexture(0, MakeTexture(1, 1, {0x0000FF00}, D3DFMT_X8R8G8B8));

@@ -9,7 +9,3 @@ if(TARGET qh_content)
   add_dependencies(qh_sound_capture qh_content)
 endif()
 gtest_discover_tests(qh_sound_capture DISCOVERY_TIMEOUT 60 PROPERTIES LABELS integration TIMEOUT 300)
-
-# The mixer benchmark, run briefly so it never rots; its figures are not checked.
-add_test(NAME bench.mixer COMMAND $<TARGET_FILE:qh_bench_mixer> --benchmark_min_time=0.01)
-set_tests_properties(bench.mixer PROPERTIES LABELS bench TIMEOUT 120)
