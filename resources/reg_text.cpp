@@ -89,7 +89,10 @@ bool ParseHexList(std::string_view s, std::string* out) {
     s = TrimLeft(s);
     size_t digits = 0;
     int value = 0;
-    while (digits < s.size() && HexDigitValue(s[digits]) >= 0) value = value * 16 + HexDigitValue(s[digits++]);
+    // A third digit is looked at only to refuse it: the number never grows past 0xfff.
+    while (digits < s.size() && digits < 3 && HexDigitValue(s[digits]) >= 0) {
+      value = value * 16 + HexDigitValue(s[digits++]);
+    }
     if (digits == 0 || digits > 2) return false;
     out->push_back(static_cast<char>(value));
     s = TrimLeft(s.substr(digits));

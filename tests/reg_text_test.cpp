@@ -155,6 +155,18 @@ TEST(RegParseTest, GarbageLinesAreDamagedButTheRestReads) {
   }
 }
 
+// A byte is two hex digits; longer runs are refused before they can overflow a number.
+TEST(RegParseTest, HexBytesOfMoreThanTwoDigitsAreRefused) {
+  for (const char* list : {"80000000ffffffff", "0100", "fffffffffffffffffffffffffffffffff", "01,7fffffff", "1,002"}) {
+    const RegDocument doc = ParseRegText(std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\k]\n\"settings\"=hex:") + list + "\n");
+    EXPECT_FALSE(doc.clean) << list;
+    EXPECT_EQ(FindRegValue(doc, "HKEY_LOCAL_MACHINE\\k", "settings"), nullptr) << list;
+  }
+  const RegDocument one = ParseRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\k]\n\"v\"=hex:1,0f, ff\n");
+  ASSERT_NE(FindRegValue(one, "HKEY_LOCAL_MACHINE\\k", "v"), nullptr);
+  EXPECT_EQ(FindRegValue(one, "HKEY_LOCAL_MACHINE\\k", "v")->data, Bytes({1, 15, 255}));
+}
+
 TEST(RegParseTest, CutOffFilesKeepWhatWasComplete) {
   const RegDocument hex = ParseRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\k]\n\"a\"=\"1\"\n\"settings\"=hex:00,00,\\");
   EXPECT_FALSE(hex.clean);
