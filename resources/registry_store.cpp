@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +18,6 @@ namespace qh {
 namespace {
 
 constexpr std::string_view kRootPrefix = "HKEY_LOCAL_MACHINE\\";
-constexpr size_t kMaxStoreFileBytes = 1 << 20;  // a settings file is a few hundred bytes
 
 std::string installationStoreOverride;
 bool installationStoreOverridden = false;
@@ -38,6 +39,18 @@ std::string HomeFolder() {
     return result->pw_dir;
   }
   return {};
+}
+
+// For the tests that kill a save half way: QH_TEST_SAVE_PAUSE_MS holds a save for that many
+// milliseconds after the new file is on disk and before anything is renamed.
+void PauseBeforeRename() {
+  const char* pause = std::getenv("QH_TEST_SAVE_PAUSE_MS");
+  if (pause == nullptr) return;
+  const long ms = std::strtol(pause, nullptr, 10);
+  if (ms <= 0 || ms > 60000) return;
+  timespec wait{ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
 }
 
 std::string FullPath(std::string_view keyPath) {
@@ -114,35 +127,46 @@ bool WriteUserStoreValue(std::string_view keyPath, const RegValue& value) {
     std::fprintf(stderr, "Quiet Highland: can't save the settings: no home folder is known.\n");
     return false;
   }
-  // A user file that is a link to a file elsewhere (a managed dotfile) is written there.
-  char resolved[4096];
-  if (realpath(path.c_str(), resolved) != nullptr) path = resolved;
+  // A user file that is a link (a managed dotfile) is written where it points, but only when
+  // that is a settings file this program can read: whatever else a link leads to is not
+  // ours to move aside or replace.
+  struct stat linkInfo;
+  const bool linked = lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode);
+  if (linked) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr) {
+      char target[PATH_MAX] = {};
+      const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+      if (length > 0) target[length] = '\0';
+      std::fprintf(stderr, "Quiet Highland: can't save the settings: %s is a link to %s, which does not exist; "
+                   "the link is left alone.\n", path.c_str(), target);
+      return false;
+    }
+    path = resolved;
+  }
 
   RegDocument doc;
   mode_t mode = 0600;
   std::string text;
   int error = 0;
+  bool exists = false;
   if (ReadRegularFile(path, kMaxStoreFileBytes, &text, &error)) {
+    exists = true;
     struct stat info;
     if (stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
     doc = ParseRegText(text);
-  } else if (error != ENOENT && error != EFBIG) {
+  } else if (error == EFBIG) {
+    exists = true;
+    doc.clean = false;  // far too large for a settings file: keep it aside, start afresh
+  } else if (error != ENOENT) {
     std::fprintf(stderr, "Quiet Highland: can't save the settings: %s can't be read (%s).\n", path.c_str(),
                  std::strerror(error));
     return false;
-  } else if (error == EFBIG) {
-    doc.clean = false;  // far too large for a settings file: keep it aside, start afresh
   }
-
-  if (!doc.clean) {
-    const std::string bad = MovedAsideName(path);
-    if (std::rename(path.c_str(), bad.c_str()) != 0) {
-      std::fprintf(stderr, "Quiet Highland: can't save the settings: %s can't be read and can't be moved aside (%s).\n",
-                   path.c_str(), std::strerror(errno));
-      return false;
-    }
-    std::fprintf(stderr, "Quiet Highland: %s could not be read; it was moved to %s and a new one written.\n",
-                 path.c_str(), bad.c_str());
+  if (linked && !doc.clean) {
+    std::fprintf(stderr, "Quiet Highland: can't save the settings: the link %s leads to %s, which is not a settings "
+                 "file; it is left alone.\n", UserStoreFile().c_str(), path.c_str());
+    return false;
   }
 
   if (!SetRegValue(&doc, FullPath(keyPath), value)) {
@@ -150,7 +174,38 @@ bool WriteUserStoreValue(std::string_view keyPath, const RegValue& value) {
                  value.name.c_str());
     return false;
   }
-  if (!MakeFolders(FolderOf(path)) || !WriteFileAtomically(path, FormatRegDocument(doc), mode)) {
+  const std::string newText = FormatRegDocument(doc);
+  if (newText.size() > kMaxStoreFileBytes) {
+    std::fprintf(stderr, "Quiet Highland: can't save the settings: %s would grow too large (over %zu bytes).\n",
+                 path.c_str(), kMaxStoreFileBytes);
+    return false;
+  }
+  std::string temp;
+  if (!MakeFolders(FolderOf(path))) {
+    std::fprintf(stderr, "Quiet Highland: can't save the settings to %s (%s).\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  RemoveStaleTemporaryFiles(path);
+  // The new file is complete on disk before the old one is touched: a write that fails (a
+  // full disk) leaves the user's file where it was, damaged or not.
+  if (!WriteTemporaryFile(path, newText, mode, &temp)) {
+    std::fprintf(stderr, "Quiet Highland: can't save the settings to %s (%s).\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  PauseBeforeRename();
+  if (exists && !doc.clean) {
+    const std::string bad = MovedAsideName(path);
+    if (!KeepAside(path, bad)) {
+      const int saved = errno;
+      unlink(temp.c_str());
+      std::fprintf(stderr, "Quiet Highland: can't save the settings: %s can't be read and can't be moved aside (%s).\n",
+                   path.c_str(), std::strerror(saved));
+      return false;
+    }
+    std::fprintf(stderr, "Quiet Highland: %s could not be read; it was moved to %s and a new one written.\n",
+                 path.c_str(), bad.c_str());
+  }
+  if (!CommitTemporaryFile(temp, path)) {
     std::fprintf(stderr, "Quiet Highland: can't save the settings to %s (%s).\n", path.c_str(), std::strerror(errno));
     return false;
   }

@@ -4,6 +4,7 @@
 // own file; the first file holding it wins. Only the user's file is ever written,
 // atomically (resources/safe_file.h), keeping everything else in it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 #include "resources/reg_text.h"
 
 namespace qh {
+
+// The largest settings file read or written: a settings file is a few hundred bytes, and
+// one rule for both keeps a save from writing a file the next read refuses.
+constexpr size_t kMaxStoreFileBytes = 1 << 20;
 
 // The layer files in lookup order: user, system folders, installation.
 std::string UserStoreFile();  // "" when the user has no home folder
