@@ -19,7 +19,25 @@ float crossfadeCountdown = 0.0f;
 
 namespace {
 void LevelName(char* out, size_t size, int32_t n) { std::snprintf(out, size, "level%i.lev", n); }
+
+// Scenes whose missing picture has been reported: once is enough, not at every change.
+bool backgroundReported[256] = {};
 }  // namespace
+
+TextureRecord* LoadBackground(int32_t n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "_a_back%i.jpg", n);
+  TextureRecord* picture = LoadPicture(name, 800, 600);
+  if (picture == nullptr) {
+    const bool known = n >= 0 && n < 256;
+    if (!known || !backgroundReported[n]) {
+      std::fprintf(stderr, "Quiet Highland: the background picture %s is missing or can't be read; "
+                   "the scene is drawn without it.\n", name);
+    }
+    if (known) backgroundReported[n] = true;
+  }
+  return picture;
+}
 
 int32_t SceneCount() { return SettingsEx.sceneCount == 0 ? 1 : SettingsEx.sceneCount; }
 
@@ -86,9 +104,7 @@ void ShowFirstScene() {
   crossfadeCountdown = 0.0f;
   shownScene = sceneCursor;
   ReleaseTexture(currentBackground);
-  char name[32];
-  std::snprintf(name, sizeof name, "_a_back%i.jpg", shownScene);
-  currentBackground = LoadPicture(name, 800, 600);
+  currentBackground = LoadBackground(shownScene);
   SceneObjectTable.count = 0;
   LoadLevel(shownScene);
 }
@@ -99,6 +115,7 @@ void ResetLevelState() {
   shownScene = -1;
   currentBackground = nullptr;
   crossfadeCountdown = 0.0f;
+  for (bool& reported : backgroundReported) reported = false;
 }
 
 }  // namespace qh

@@ -55,6 +55,10 @@ void PreloadScenes();
 // Start-up, with sceneCursor set: shows scene sceneCursor (one outside 0..SceneCount()-1
 // starts at scene 0), its background picture and its level.
 void ShowFirstScene();
+// The background picture of scene n ("_a_back%i.jpg", 800 x 600 in a power-of-two
+// texture); none when it is missing or can't be decoded, and then the scene is drawn
+// without it (one line on stderr names the file, once per scene).
+TextureRecord* LoadBackground(int32_t n);
 // Fills the object table from "level%i.lev" with n. Records are read only as far as whole
 // records exist in the file, at most 128 objects are loaded, and a record whose name
 // matches no catalogue entry is skipped. While no change of scene runs (countdown 0) each

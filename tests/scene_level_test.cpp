@@ -141,7 +141,7 @@ TEST_F(LevelTest, OutOfRangeStartAndZeroSceneCount) {
   ShowFirstScene();
   EXPECT_EQ(sceneCursor, 0);
   EXPECT_EQ(shownScene, 0);
-  EXPECT_EQ(currentBackground, nullptr);  // no picture: drawn untextured, no message
+  EXPECT_EQ(currentBackground, nullptr);  // no picture: left out, with a line on stderr
   SettingsEx.sceneCount = 2;
   sceneCursor = -1;
   ShowFirstScene();
