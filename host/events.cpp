@@ -1,10 +1,12 @@
 #include "host/events.h"
 
 #include <SDL_syswm.h>
+#include <unistd.h>
 
 #include <csignal>
 
 #include "host/host_state.h"
+#include "host/message_box.h"
 #include "render/states.h"
 
 namespace qh {
@@ -22,7 +24,11 @@ bool IsHostWindowDestroyed(const SDL_SysWMmsg* message, uint64_t hostWindow) {
 #endif
 }
 
-void RequestQuit(int /*signal*/) { QuitRequested = 1; }
+void RequestQuit(int /*signal*/) {
+  // A message box holds the program inside SDL, where the request would never be seen.
+  if (MessageBoxOnScreen != 0) _exit(1);
+  QuitRequested = 1;
+}
 }  // namespace
 
 EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t hostWindow) {
