@@ -64,8 +64,16 @@ TextureRecord* LoadBackground(int32_t n);
 // matches no catalogue entry is skipped. While no change of scene runs (countdown 0) each
 // object gets a new start phase in [0, 500); otherwise slots keep their running phases.
 void LoadLevel(int32_t n);
-// The same from level bytes already in memory (never reads outside them).
-void ParseLevel(const uint8_t* bytes, int32_t size);
+// What a level file asked for that could not be loaded.
+struct LevelOmissions {
+  int64_t missingRecords = 0;  // declared by the count but not in the file (or a count < 0)
+  int32_t unknownNames = 0;    // records naming nothing in the catalogue
+  int32_t beyondTable = 0;     // records past the table's 128 slots
+  bool Any() const { return missingRecords != 0 || unknownNames != 0 || beyondTable != 0; }
+};
+// The same from level bytes already in memory (never reads outside them). LoadLevel says
+// on stderr, once per level file, what was left out.
+LevelOmissions ParseLevel(const uint8_t* bytes, int32_t size);
 
 // Back to the program-start state (tests). Does not release textures.
 void ResetLevelState();
