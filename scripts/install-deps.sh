@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core libjpeg-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool openbox x11-utils locales
+  clang libclang-rt-14-dev
 )
 
 missing=()
