@@ -2,6 +2,7 @@
 // a settings file of any text gives the store the same value the .reg reader finds in it.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,12 +16,25 @@ namespace {
 constexpr const char* kKeyPath = "software\\quorvale\\screensavers\\Quiet Highland";
 
 std::string userFile;
+std::string worldRoot;
 
-// A private XDG world, so the store reads only the file this target writes.
+void RemoveWorld() {
+  if (!worldRoot.empty() && std::system(("rm -rf '" + worldRoot + "'").c_str()) != 0) {
+    std::fprintf(stderr, "could not remove %s\n", worldRoot.c_str());
+  }
+}
+
+// A private XDG world, so the store reads only the file this target writes; in memory when
+// the machine has /dev/shm, since every input is written to disk and read back.
 void MakeWorld() {
-  char pattern[] = "/tmp/qh-fuzz-settings.XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  const std::string root = pattern;
+  char shm[] = "/dev/shm/qh-fuzz-settings.XXXXXX";
+  char tmp[] = "/tmp/qh-fuzz-settings.XXXXXX";
+  const char* made = mkdtemp(shm);
+  if (made == nullptr) made = mkdtemp(tmp);
+  if (made == nullptr) std::abort();
+  const std::string root = made;
+  worldRoot = root;
+  std::atexit(RemoveWorld);
   setenv("HOME", root.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
   setenv("XDG_CONFIG_DIRS", (root + "/none").c_str(), 1);

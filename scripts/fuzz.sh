@@ -36,7 +36,7 @@ seed_files() {
     reg_text | settings) echo "$share/registry.reg" ;;
     key_value) echo "links:$share/links.txt" ;;
     font_metrics) echo "$share/Data/font.dat" ;;
-    picture) find "$share/Data" -maxdepth 1 \( -name '*.jpg' -o -name '*.tga' \) -size -300k ;;
+    picture) find "$share/Data" -maxdepth 1 \( -name '*.jpg' -o -name '*.tga' \) -size -64k ;;
     command_line) ;;
   esac
 }
@@ -54,7 +54,7 @@ run_one() {
     esac
   done
   local max_len=4096
-  [ "$t" = picture ] && max_len=300000
+  [ "$t" = picture ] && max_len=65536
   local status=0
   nice -n 19 "build-fuzz/fuzz/fuzz_$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
