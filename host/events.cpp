@@ -1,12 +1,14 @@
 #include "host/events.h"
 
 #include <SDL_syswm.h>
+#include <unistd.h>
 
 #include <unistd.h>
 
 #include <csignal>
 
 #include "host/host_state.h"
+#include "host/message_box.h"
 #include "render/states.h"
 
 namespace qh {
@@ -27,6 +29,8 @@ bool IsHostWindowDestroyed(const SDL_SysWMmsg* message, uint64_t hostWindow) {
 volatile sig_atomic_t endAtOnce = 0;
 
 void RequestQuit(int /*signal*/) {
+  // A message box holds the program inside SDL, where the request would never be seen.
+  if (MessageBoxOnScreen != 0) _exit(1);
   if (endAtOnce != 0) _exit(0);
   QuitRequested = 1;
 }

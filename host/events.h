@@ -28,7 +28,8 @@ EventDecision DecideEvent(const SDL_Event& event, int32_t runMode, uint64_t host
 void ApplyEventDecision(const EventDecision& decision, int32_t runMode);
 
 // SIGTERM, SIGINT and SIGHUP set QuitRequested, so the run ends the same clean way as on
-// a key press (settings saved). The handlers do not restart interrupted waits.
+// a key press (settings saved). The handlers do not restart interrupted waits. While a
+// message box is shown they end the program at once with exit code 1.
 void InstallQuitSignalHandlers();
 // While set, those signals end the process at once with exit code 0 instead: for a run in a
 // daemon's window that is still starting, which the daemon wants gone within a second, and

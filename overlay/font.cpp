@@ -36,6 +36,21 @@ bool MetricsUsable(const uint8_t* bytes, int32_t size) {
 }
 }  // namespace
 
+bool ParseFontMetrics(const uint8_t* bytes, int32_t size, BitmapFont* font) {
+  if (!MetricsUsable(bytes, size)) return false;
+  const int32_t cellsPerRow = CellsPerRow(bytes, size);
+  font->cellsPerRow = cellsPerRow;
+  font->cellUV = 1.0f / static_cast<float>(cellsPerRow);
+  // The texture counts as 512 texels wide whatever its real size: a cell is 512 / cellsPerRow
+  // texels, so a width in texels becomes a width in half cells.
+  const float texelsPerCell = 512.0f / static_cast<float>(cellsPerRow);
+  for (int c = 0; c < 256; ++c) {
+    font->advance[c] = static_cast<float>(bytes[4 + c]) * 2.0f / texelsPerCell;
+    font->glyphCell[c] = bytes[260 + c];
+  }
+  return true;
+}
+
 bool LoadFont(const char* baseName) {
   char name[128];
   std::snprintf(name, sizeof name, "%s.tga", baseName);
@@ -44,20 +59,9 @@ bool LoadFont(const char* baseName) {
   std::snprintf(name, sizeof name, "%s.dat", baseName);
   int32_t size = 0;
   const uint8_t* bytes = LoadFile(name, &size, true);
-  if (!MetricsUsable(bytes, size)) {
+  if (!ParseFontMetrics(bytes, size, &Font)) {
     ReleaseFile(bytes);
     FatalMissingFile(name);
-  }
-
-  const int32_t cellsPerRow = CellsPerRow(bytes, size);
-  Font.cellsPerRow = cellsPerRow;
-  Font.cellUV = 1.0f / static_cast<float>(cellsPerRow);
-  // The texture counts as 512 texels wide whatever its real size: a cell is 512 / cellsPerRow
-  // texels, so a width in texels becomes a width in half cells.
-  const float texelsPerCell = 512.0f / static_cast<float>(cellsPerRow);
-  for (int c = 0; c < 256; ++c) {
-    Font.advance[c] = static_cast<float>(bytes[4 + c]) * 2.0f / texelsPerCell;
-    Font.glyphCell[c] = bytes[260 + c];
   }
   Font.texture = texture;
   ReleaseFile(bytes);

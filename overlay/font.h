@@ -34,6 +34,9 @@ extern D3DCOLOR TextColour;
 // directory. A missing picture or metrics file, or metrics that do not describe a grid
 // of 1..64 cells per row holding every glyph, end the program with the loading message.
 bool LoadFont(const char* baseName);
+// Builds the font's tables (not its texture) from metrics bytes; false, with *font
+// untouched, when they do not describe a grid of 1..64 cells per row holding every glyph.
+bool ParseFontMetrics(const uint8_t* bytes, int32_t size, BitmapFont* font);
 void SetTextColour(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha);
 // Draws a zero-terminated text of byte codes with its first glyph centred on (x, y, 45).
 // Each glyph quad is 2 x size wide and 1.8 x size tall. CR LF or LF starts a new line

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/fatal.h"
+#include "resources/safe_file.h"
 
 namespace qh {
 
@@ -46,24 +48,18 @@ bool RegisterFile(const char* name, int32_t size, uint8_t* data, uint8_t owned) 
 }
 
 namespace {
+// Data files are read like the settings: a regular file only, opened without blocking, so
+// a pipe, a device or a folder in a file's place is a missing file instead of a wait for
+// ever; and no larger than the table's sizes and any scene's needs.
 uint8_t* ReadWholeFile(const char* name, int32_t* sizeOut) {
-  FILE* file = std::fopen(name, "rb");
-  if (file == nullptr) return nullptr;
-  long length = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length < 0 || length > 0x7FFFFFFEL || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);  // a directory, a pipe or a file too large for the table's sizes
-    return nullptr;
-  }
-  auto* buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length) + 1));
-  if (buffer == nullptr) {
-    std::fclose(file);
-    return nullptr;
-  }
-  const size_t got = std::fread(buffer, 1, static_cast<size_t>(length), file);
-  std::fclose(file);
-  buffer[got] = 0;  // the end mark past the counted size; a short read counts what arrived
-  *sizeOut = static_cast<int32_t>(got);
+  std::string bytes;
+  int error = 0;
+  if (!ReadRegularFile(name, kMaxDataFileBytes, &bytes, &error)) return nullptr;
+  auto* buffer = static_cast<uint8_t*>(std::malloc(bytes.size() + 1));
+  if (buffer == nullptr) return nullptr;
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+  buffer[bytes.size()] = 0;  // the end mark past the counted size
+  *sizeOut = static_cast<int32_t>(bytes.size());
   return buffer;
 }
 

@@ -3,6 +3,7 @@
 // (the data directory) and compare case-insensitively (ASCII and Windows-1251 letters).
 // Every buffer carries one zero byte past its counted size, so text searches end.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace qh {
@@ -17,6 +18,9 @@ struct FileEntry {
 constexpr int kMaxFiles = 1024;
 constexpr int kMaxSearchName = 63;     // longest name FindFile compares
 constexpr int kMaxRegisteredName = 127;
+// The largest data file read: far above any picture or sound of a scene, far below the
+// 32-bit sizes of the table.
+constexpr size_t kMaxDataFileBytes = size_t{256} << 20;
 
 struct FileTableState {
   FileEntry* entries[kMaxFiles] = {};
@@ -24,7 +28,9 @@ struct FileTableState {
 };
 extern FileTableState FileTable;
 
-// With fatal set it never returns none: a missing file ends the program with
+// Only regular files are read (a pipe, device or folder in a file's place counts as missing,
+// and so does a file over kMaxDataFileBytes). With fatal set it never returns none: a
+// missing file ends the program with
 // "Can't load %s...\nProgram will now stop." (caption "Loading Error", exit code 1).
 // Names longer than 63 characters are refused: none in quiet form, the message in fatal form.
 uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/byte_cursor.h"
 #include "core/fatal.h"
@@ -57,6 +58,16 @@ std::string AlphaPlaneName(const char* name) {
   return "_a_" + base + ".jpg";
 }
 
+// A picture whose transparency is cut short is drawn with the rest opaque; said once per
+// file, since backgrounds are loaded again at every change of scene.
+void ReportShortAlphaPlane(const char* fileName, size_t have, size_t need) {
+  static std::vector<std::string> reported;
+  if (have >= need || std::find(reported.begin(), reported.end(), fileName) != reported.end()) return;
+  reported.emplace_back(fileName);
+  std::fprintf(stderr, "Quiet Highland: %s holds %zu of the %zu transparency bytes of its picture; the rest is "
+               "left out (drawn opaque).\n", fileName, have, need);
+}
+
 // Writes the alpha plane over the alpha bytes of level 0, texel by texel in row order;
 // never more bytes than the plane has, never more texels than the level has.
 void ApplyAlphaPlane(Texture* texture, const uint8_t* plane, size_t planeSize) {
@@ -79,7 +90,9 @@ TextureRecord* LoadFromAlphaPlane(const char* name) {
   TextureRecord* record = nullptr;
   if (!Failed(CreateTextureFromFileInMemory(Device, bytes, jpegSize, 1, D3DFMT_A8R8G8B8, &texture)) &&
       (record = AddRecord(name)) != nullptr) {
-    ApplyAlphaPlane(texture.get(), bytes + jpegSize, static_cast<size_t>(size) - jpegSize);
+    const size_t planeSize = static_cast<size_t>(size) - jpegSize;
+    ApplyAlphaPlane(texture.get(), bytes + jpegSize, planeSize);
+    ReportShortAlphaPlane(planeName.c_str(), planeSize, size_t{texture->Width(0)} * texture->Height(0));
     TakeTexture(record, std::move(texture));
     record->hasAlpha = 1;
   }
@@ -166,6 +179,7 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
     } else {
       const uint8_t* plane = bytes + jpegSize;
       const size_t planeSize = static_cast<size_t>(size) - jpegSize;
+      ReportShortAlphaPlane(name, planeSize, static_cast<size_t>(width) * static_cast<size_t>(height));
       D3DLOCKED_RECT locked;
       if (!Failed(texture->LockRect(0, &locked))) {
         const int32_t w = std::min<int32_t>(width, static_cast<int32_t>(texture->Width(0)));

@@ -50,15 +50,19 @@ struct Scanner {
   }
 };
 
+CataloguePictureLoader pictureLoader = GetTexture;
+
 void BindPicture(CatalogueEntry& entry, const char* fileName) {
   // The picture test comes first: a name holding both ".cgo" and ".jpg" is a texture.
   if (std::strstr(fileName, ".tga") != nullptr || std::strstr(fileName, ".jpg") != nullptr) {
-    entry.texture = GetTexture(fileName);
+    entry.texture = pictureLoader(fileName);
   } else if (std::strstr(fileName, ".cgo") != nullptr) {
     entry.mesh = GetCatalogueModel(fileName);
   }
 }
 }  // namespace
+
+void SetCataloguePictureLoader(CataloguePictureLoader loader) { pictureLoader = loader != nullptr ? loader : GetTexture; }
 
 void ResetCatalogue() { ObjectCatalogue = ObjectCatalogueState{}; }
 

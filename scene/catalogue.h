@@ -41,6 +41,11 @@ void LoadCatalogue();
 // their first 31. File names (up to 255 characters) go to the texture manager whole.
 void ParseCatalogue(const uint8_t* bytes, int32_t size);
 
+// Where the parse gets the texture of a picture file name: the texture manager's
+// GetTexture, unless a fuzz target or a test puts its own in (nullptr restores it).
+using CataloguePictureLoader = TextureRecord* (*)(const char* fileName);
+void SetCataloguePictureLoader(CataloguePictureLoader loader);
+
 // The last entry whose name equals `name`; none when no name is equal.
 const CatalogueEntry* FindCatalogueEntry(const char* name);
 

@@ -66,7 +66,11 @@ void ScenePass(const TextureRecord* background, bool blendUnderPicture, Sampling
   } else {
     EnableFeature(LinearFiltering);
   }
-  DrawScreenRect(0.0f, 0.0f, 800.0f, 600.0f, 0.0f, 0.0f, kPictureRight, kPictureBottom, kOpaqueWhite);
+  // No picture (missing or undecodable) is no picture: an untextured rectangle would cover
+  // the sky and the water behind it with a white sheet.
+  if (background != nullptr) {
+    DrawScreenRect(0.0f, 0.0f, 800.0f, 600.0f, 0.0f, 0.0f, kPictureRight, kPictureBottom, kOpaqueWhite);
+  }
   if (pictureSampling == Sampling::Point) EnableFeature(LinearFiltering);
   for (int32_t i = 0; i < SceneObjectTable.count; ++i) DrawPlainObject(SceneObjectTable.objects[i]);
   DrawSpray();
@@ -93,7 +97,7 @@ void BeginSceneChange() {
   std::snprintf(name, sizeof name, "_a_back%i.jpg", d.targetScene);
   if (d.incomingBackground != nullptr && std::strcmp(d.incomingBackground->name, name) == 0) return;
   if (d.incomingBackground != currentBackground) ReleaseTexture(d.incomingBackground);
-  d.incomingBackground = LoadPicture(name, 800, 600);
+  d.incomingBackground = LoadBackground(d.targetScene);
 }
 
 void DrawSceneFrame() {

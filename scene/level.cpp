@@ -19,21 +19,48 @@ float crossfadeCountdown = 0.0f;
 
 namespace {
 void LevelName(char* out, size_t size, int32_t n) { std::snprintf(out, size, "level%i.lev", n); }
+
+// Scenes whose missing picture has been reported: once is enough, not at every change.
+bool backgroundReported[256] = {};
+bool levelReported[256] = {};
 }  // namespace
+
+TextureRecord* LoadBackground(int32_t n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "_a_back%i.jpg", n);
+  TextureRecord* picture = LoadPicture(name, 800, 600);
+  if (picture == nullptr) {
+    const bool known = n >= 0 && n < 256;
+    if (!known || !backgroundReported[n]) {
+      std::fprintf(stderr, "Quiet Highland: the background picture %s is missing or can't be read; "
+                   "the scene is drawn without it.\n", name);
+    }
+    if (known) backgroundReported[n] = true;
+  }
+  return picture;
+}
 
 int32_t SceneCount() { return SettingsEx.sceneCount == 0 ? 1 : SettingsEx.sceneCount; }
 
-void ParseLevel(const uint8_t* bytes, int32_t size) {
+LevelOmissions ParseLevel(const uint8_t* bytes, int32_t size) {
+  LevelOmissions omissions;
   // The count is trusted only as far as whole records follow it in the file.
   ByteCursor in(bytes, size > 0 ? static_cast<size_t>(size) : 0);
   in.Skip(kLevelHeaderSize);
   int64_t count = in.I32();
   const int64_t present = static_cast<int64_t>(in.Remaining() / kLevelRecordSize);
-  if (count > present) count = present;
-  if (count < 0) count = 0;
+  if (count > present) {
+    omissions.missingRecords = count - present;
+    count = present;
+  }
+  if (count < 0) {
+    omissions.missingRecords = count;
+    count = 0;
+  }
   const bool newPhases = crossfadeCountdown == 0.0f;
   int32_t filled = 0;
-  for (int64_t i = 0; i < count && filled < kMaxSceneObjects; ++i) {
+  int64_t i = 0;
+  for (; i < count && filled < kMaxSceneObjects; ++i) {
     char name[33] = {};
     in.Bytes(name, 32);
     Rect rect;
@@ -48,7 +75,10 @@ void ParseLevel(const uint8_t* bytes, int32_t size) {
     const uint8_t mirrored = in.U8();
     const int32_t behind = in.I32();
     const CatalogueEntry* entry = FindCatalogueEntry(name);
-    if (entry == nullptr) continue;  // a part the catalogue does not know is left out
+    if (entry == nullptr) {  // a part the catalogue does not know is left out
+      ++omissions.unknownNames;
+      continue;
+    }
     SceneObject& object = SceneObjectTable.objects[filled++];
     object.entry = entry;
     object.rect = rect;
@@ -60,6 +90,8 @@ void ParseLevel(const uint8_t* bytes, int32_t size) {
     object.drawnThisFrame = 0;
   }
   SceneObjectTable.count = filled;
+  omissions.beyondTable = static_cast<int32_t>(count - i);
+  return omissions;
 }
 
 void LoadLevel(int32_t n) {
@@ -67,7 +99,17 @@ void LoadLevel(int32_t n) {
   LevelName(name, sizeof name, n);
   int32_t size = 0;
   const uint8_t* bytes = LoadFile(name, &size, true);
-  ParseLevel(bytes, size);
+  const LevelOmissions omissions = ParseLevel(bytes, size);
+  // Said once per file: a change of scene parses the same level in every frame.
+  const bool known = n >= 0 && n < 256;
+  if (omissions.Any() && (!known || !levelReported[n])) {
+    std::fprintf(stderr,
+                 "Quiet Highland: %s: objects left out: %lld declared but not in the file, %d naming nothing "
+                 "in the catalogue, %d beyond the %d the scene holds.\n",
+                 name, static_cast<long long>(omissions.missingRecords), omissions.unknownNames,
+                 omissions.beyondTable, kMaxSceneObjects);
+  }
+  if (known && omissions.Any()) levelReported[n] = true;
 }
 
 void PreloadScenes() {
@@ -86,9 +128,7 @@ void ShowFirstScene() {
   crossfadeCountdown = 0.0f;
   shownScene = sceneCursor;
   ReleaseTexture(currentBackground);
-  char name[32];
-  std::snprintf(name, sizeof name, "_a_back%i.jpg", shownScene);
-  currentBackground = LoadPicture(name, 800, 600);
+  currentBackground = LoadBackground(shownScene);
   SceneObjectTable.count = 0;
   LoadLevel(shownScene);
 }
@@ -99,6 +139,8 @@ void ResetLevelState() {
   shownScene = -1;
   currentBackground = nullptr;
   crossfadeCountdown = 0.0f;
+  for (bool& reported : backgroundReported) reported = false;
+  for (bool& reported : levelReported) reported = false;
 }
 
 }  // namespace qh

@@ -55,13 +55,25 @@ void PreloadScenes();
 // Start-up, with sceneCursor set: shows scene sceneCursor (one outside 0..SceneCount()-1
 // starts at scene 0), its background picture and its level.
 void ShowFirstScene();
+// The background picture of scene n ("_a_back%i.jpg", 800 x 600 in a power-of-two
+// texture); none when it is missing or can't be decoded, and then the scene is drawn
+// without it (one line on stderr names the file, once per scene).
+TextureRecord* LoadBackground(int32_t n);
 // Fills the object table from "level%i.lev" with n. Records are read only as far as whole
 // records exist in the file, at most 128 objects are loaded, and a record whose name
 // matches no catalogue entry is skipped. While no change of scene runs (countdown 0) each
 // object gets a new start phase in [0, 500); otherwise slots keep their running phases.
 void LoadLevel(int32_t n);
-// The same from level bytes already in memory (never reads outside them).
-void ParseLevel(const uint8_t* bytes, int32_t size);
+// What a level file asked for that could not be loaded.
+struct LevelOmissions {
+  int64_t missingRecords = 0;  // declared by the count but not in the file (or a count < 0)
+  int32_t unknownNames = 0;    // records naming nothing in the catalogue
+  int32_t beyondTable = 0;     // records past the table's 128 slots
+  bool Any() const { return missingRecords != 0 || unknownNames != 0 || beyondTable != 0; }
+};
+// The same from level bytes already in memory (never reads outside them). LoadLevel says
+// on stderr, once per level file, what was left out.
+LevelOmissions ParseLevel(const uint8_t* bytes, int32_t size);
 
 // Back to the program-start state (tests). Does not release textures.
 void ResetLevelState();

@@ -142,6 +142,24 @@ TEST_F(FileTableTest, FoldersAreNotFiles) {
   EXPECT_EQ(FileTable.count, 0);
 }
 
+// A pipe or a device in place of a data file is a missing file, found at once: opening it
+// must not wait for a writer (the alarm ends a run that hangs).
+TEST_F(FileTableTest, PipesAndDevicesAreMissingFilesNotWaits) {
+  ASSERT_EQ(mkfifo("gameobjs.txt", 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", "font.dat"), 0);
+  alarm(10);
+  EXPECT_EQ(LoadFile("gameobjs.txt", nullptr, false), nullptr);
+  EXPECT_EQ(LoadFile("font.dat", nullptr, false), nullptr);
+  EXPECT_EXIT(
+      {
+        SetMessageBoxesEnabled(false);
+        LoadFile("gameobjs.txt", nullptr, true);
+      },
+      ::testing::ExitedWithCode(1), ::testing::HasSubstr("Can't load gameobjs.txt..."));
+  alarm(0);
+  EXPECT_EQ(FileTable.count, 0);
+}
+
 TEST_F(FileTableTest, MissingFileInFatalFormStopsTheProgram) {
   EXPECT_EXIT(
       {

@@ -11,6 +11,10 @@ set(host_cases
   saver_click_ends_it
   saver_focus_loss_ends_it
   saver_sigterm_ends_it
+  preview_sigterm_ends_it
+  fatal_box_sigterm_ends_it
+  fatal_box_sighup_ends_it
+  fatal_box_sigkill_leaves_nothing
   saver_writes_default_settings
   saver_plays_sound
   saver_runs_without_sound

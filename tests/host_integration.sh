@@ -426,6 +426,66 @@ case "$case_name" in
     grep -qF "Program will now stop." "$work/saver.log" || fail "no loading message"
     ;;
 
+  preview_sigterm_ends_it)
+    start_x
+    install=$work/install
+    mkdir -p "$install/Data"
+    printf 'link1=file:///nowhere\r\n' >"$install/links.txt"
+    use_installation "$install"
+    make_host_window 200 150
+    start_saver /p "$host_id"
+    sleep 1
+    alive || fail "the preview ended on its own"
+    kill -TERM "$saver_pid"
+    expect_ended_cleanly 1 "SIGTERM"
+    ;;
+
+  fatal_box_sigterm_ends_it | fatal_box_sighup_ends_it | fatal_box_sigkill_leaves_nothing)
+    # An installation without its font: the saver stops with the loading error in a box.
+    start_x
+    install=$work/install
+    mkdir -p "$install/Data"
+    printf 'link1=file:///nowhere\r\n' >"$install/links.txt"
+    use_installation "$install"
+    start_saver /s
+    # The box has no window class, which xdotool's search needs: look for its title.
+    box_shown() { xwininfo -root -tree 2>/dev/null | grep -qF '"Loading error"'; }
+    deadline=$(($(now_ms) + 30000))
+    until box_shown || [ "$(now_ms)" -ge "$deadline" ]; do sleep 0.1; done
+    box_shown || fail "no message box appeared"
+    grep -qF "Couldn't load texture: font.tga" "$work/saver.log" || fail "no loading message on stderr"
+    sleep 0.5
+    alive || fail "the saver did not wait for the box"
+    # Every process of ours: the saver and whatever it started for the box.
+    ours=$(ps -eo pid=,ppid= | awk -v root="$saver_pid" '
+      { parent[$1] = $2 } END { keep[root] = 1; changed = 1
+        while (changed) { changed = 0; for (p in parent) if (!(p in keep) && (parent[p] in keep)) { keep[p] = 1; changed = 1 } }
+        for (p in keep) print p }')
+    case "$case_name" in
+      fatal_box_sigterm_ends_it) kill -TERM "$saver_pid" ;;
+      fatal_box_sighup_ends_it) kill -HUP "$saver_pid" ;;
+      *) kill -KILL "$saver_pid" ;;
+    esac
+    wait_exit 1 || fail "still running 1 s after the signal"
+    if [ "$case_name" != fatal_box_sigkill_leaves_nothing ]; then
+      [ "$rc" -eq 1 ] || fail "exit code $rc after the signal (1 expected)"
+    fi
+    deadline=$(($(now_ms) + 1000))
+    left=""
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+      left=""
+      # A dead process not yet reaped (a zombie, state Z) holds no window and runs nothing.
+      for p in $ours; do
+        state=$(ps -o stat= -p "$p" 2>/dev/null)
+        [ -n "$state" ] && [ "${state#Z}" = "$state" ] && left="$left $p"
+      done
+      [ -z "$left" ] && break
+      sleep 0.05
+    done
+    [ -z "$left" ] || fail "processes of the saver outlived it:$left ($(ps -o pid=,args= -p "$(echo $left | tr " " ,)"))"
+    box_shown && fail "the message box is still on screen"
+    ;;
+
   *)
     fail "unknown case"
     ;;

@@ -230,16 +230,29 @@ TEST_F(DirectorTest, APendingPictureIsKeptAndAStaleOneReleased) {
   EXPECT_EQ(Director.incomingBackground, currentBackground);  // the same picture, already loaded
 }
 
-TEST_F(DirectorTest, AMissingPictureLeavesItsPlaceUntextured) {
+// A missing background is no picture: the layers behind it and the objects still draw, no
+// white sheet covers them, and one line on stderr names the file, once.
+TEST_F(DirectorTest, AMissingPictureIsLeftOutWithALine) {
   std::remove("_a_back1.jpg");
   Start(2, 0);
   Director.sceneTimer = 30000.0;
   FrameDeltaMs = 100.0f;
+  testing::internal::CaptureStderr();
   for (int i = 0; i < 61; ++i) Frame();
   EXPECT_EQ(shownScene, 1);
   EXPECT_EQ(currentBackground, nullptr);
-  ASSERT_EQ(Pictures().size(), 1u);
-  EXPECT_EQ(Pictures()[0]->texture, nullptr);
+  EXPECT_TRUE(Pictures().empty());
+  ASSERT_EQ(device.draws.size(), 1u);  // scene 1's rock, under where the picture would be
+  EXPECT_EQ(device.draws[0].Position(0).x, 50.0f);
+  // Back to scene 0 and on to scene 1 again: the line is not repeated.
+  Director.sceneTimer = 30000.0;
+  for (int i = 0; i < 61; ++i) Frame();
+  EXPECT_EQ(shownScene, 0);
+  Director.sceneTimer = 30000.0;
+  for (int i = 0; i < 61; ++i) Frame();
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_NE(message.find("_a_back1.jpg"), std::string::npos) << message;
+  EXPECT_EQ(message.find("_a_back1.jpg"), message.rfind("_a_back1.jpg")) << message;
 }
 
 TEST_F(DirectorTest, ALongStallInTheFirstHalfStillCompletesTheChange) {

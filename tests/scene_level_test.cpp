@@ -59,26 +59,45 @@ TEST_F(LevelTest, CountIsBoundedByTheBytesAndTheTable) {
   // Count claims five, two and a half records are present: only whole ones load.
   std::vector<uint8_t> bytes = LevelBytes({{"rock"}, {"fern"}, {"rock"}}, 5);
   bytes.resize(bytes.size() - 30);
-  ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
+  LevelOmissions left = ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
   EXPECT_EQ(SceneObjectTable.count, 2);
+  EXPECT_EQ(left.missingRecords, 3);
 
   std::vector<LevelRecord> many(140, LevelRecord{"rock"});
   many[139].x1 = 99.0f;
-  Level(many);
+  many[3].name = "nothing";
+  const std::vector<uint8_t> manyBytes = LevelBytes(many);
+  left = ParseLevel(manyBytes.data(), static_cast<int32_t>(manyBytes.size()));
   EXPECT_EQ(SceneObjectTable.count, kMaxSceneObjects);
   EXPECT_EQ(Object(127).entry->texture, rock);
+  EXPECT_EQ(left.unknownNames, 1);
+  EXPECT_EQ(left.beyondTable, 140 - 129);
+  EXPECT_EQ(left.missingRecords, 0);
 
   bytes = LevelBytes({{"rock"}}, -3);
-  ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
+  left = ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
   EXPECT_EQ(SceneObjectTable.count, 0);
+  EXPECT_EQ(left.missingRecords, -3);
 
   bytes = LevelBytes({{"rock"}}, 0x7FFFFFFF);
-  ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
+  left = ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
   EXPECT_EQ(SceneObjectTable.count, 1);
+  EXPECT_EQ(left.missingRecords, 0x7FFFFFFE);
 
   bytes.assign(60, 0);  // not even a count
-  ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
+  left = ParseLevel(bytes.data(), static_cast<int32_t>(bytes.size()));
   EXPECT_EQ(SceneObjectTable.count, 0);
+  EXPECT_FALSE(left.Any());
+
+  // Loading from a file says what was left out, once however often the level is loaded.
+  WriteBytes("level4.lev", LevelBytes({{"rock"}, {"no such part"}}));
+  testing::internal::CaptureStderr();
+  LoadLevel(4);
+  LoadLevel(4);
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_NE(message.find("level4.lev: objects left out: 0 declared but not in the file, 1 naming nothing"),
+            std::string::npos) << message;
+  EXPECT_EQ(message.find("level4.lev"), message.rfind("level4.lev")) << message;
 }
 
 TEST_F(LevelTest, EmptyLevelAndUnusedSlotsStayAsTheyWere) {
@@ -141,7 +160,7 @@ TEST_F(LevelTest, OutOfRangeStartAndZeroSceneCount) {
   ShowFirstScene();
   EXPECT_EQ(sceneCursor, 0);
   EXPECT_EQ(shownScene, 0);
-  EXPECT_EQ(currentBackground, nullptr);  // no picture: drawn untextured, no message
+  EXPECT_EQ(currentBackground, nullptr);  // no picture: left out, with a line on stderr
   SettingsEx.sceneCount = 2;
   sceneCursor = -1;
   ShowFirstScene();

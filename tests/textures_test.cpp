@@ -174,9 +174,13 @@ TEST_F(Textures, AnAlphaPlanePictureWithoutAnEndMarkerKeepsTheDecodersAlpha) {
 }
 
 TEST_F(Textures, AlphaPlanesOfTheWrongLengthNeverReachPastEitherEnd) {
-  // Five bytes for sixteen texels: five are applied, the rest keep the decoder's alpha.
+  // Five bytes for sixteen texels: five are applied, the rest keep the decoder's alpha, and
+  // stderr says so once.
   Provide("_a_short.jpg", Joined(Jpeg(4, 4, kGreen), Plane(5)));
+  testing::internal::CaptureStderr();
   TextureRecord* shortPlane = GetTexture("short.tga");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("_a_short.jpg holds 5 of the 16 transparency bytes"),
+            std::string::npos);
   for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(Texel(shortPlane, i % 4, i / 4).a, i < 5 ? Plane(5)[i] : 255) << i;
 
   // A plane longer than the picture: the texture ends where it ends.
@@ -186,7 +190,14 @@ TEST_F(Textures, AlphaPlanesOfTheWrongLengthNeverReachPastEitherEnd) {
 
   // The same for backgrounds.
   Provide("_a_back9.jpg", Joined(Jpeg(8, 4, kGreen), Plane(10)));
+  testing::internal::CaptureStderr();
   TextureRecord* picture = LoadPicture("_a_back9.jpg", 8, 4);
+  ReleaseTexture(picture);  // as at a change of scene: released, then loaded again
+  Provide("_a_back9.jpg", Joined(Jpeg(8, 4, kGreen), Plane(10)));
+  picture = LoadPicture("_a_back9.jpg", 8, 4);
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_NE(message.find("_a_back9.jpg holds 10 of the 32 transparency bytes"), std::string::npos) << message;
+  EXPECT_EQ(message.find("_a_back9"), message.rfind("_a_back9")) << "said once: " << message;
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(Texel(picture, 1, 1).a, Plane(10)[9]);
   EXPECT_EQ(Texel(picture, 2, 1).a, 255);  // beyond the plane: the picture's own (opaque) alpha
