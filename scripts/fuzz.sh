@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 shift || true
-all=(catalogue level key_value reg_text settings font_metrics picture command_line)
+all=(catalogue level key_value reg_text settings font_metrics picture command_line mesh music_name)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -37,7 +37,7 @@ seed_files() {
     key_value) echo "links:$share/links.txt" ;;
     font_metrics) echo "$share/Data/font.dat" ;;
     picture) find "$share/Data" -maxdepth 1 \( -name '*.jpg' -o -name '*.tga' \) -size -64k ;;
-    command_line) ;;
+    command_line | mesh | music_name) ;;
   esac
 }
 

@@ -33,6 +33,9 @@ fail() {
 }
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg XDG_RUNTIME_DIR=$work/run
+# This machine has no sound card: SDL's dummy driver plays the sound into nothing, so the
+# probing of absent cards says nothing on stderr, where these cases look for errors.
+export SDL_AUDIODRIVER=dummy
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY DISPLAY XSCREENSAVER_WINDOW DBUS_SESSION_BUS_ADDRESS
@@ -148,7 +151,7 @@ case "$case_name" in
     # After the settings are read: a scene that is not installed.
     "$saver" --start-scene 9 /s >/dev/null 2>"$work/err"
     [ $? -eq 2 ] || fail "--start-scene 9 did not exit 2"
-    grep -q "from 1 to 3" "$work/err" || fail "$(cat "$work/err")"
+    grep -qE "from 1 to [1-8] \(the scenes installed\)" "$work/err" || fail "$(cat "$work/err")"
     [ ! -e "$user_store" ] || fail "a refused run wrote the settings"
     XSCREENSAVER_WINDOW=junk "$saver" -root >/dev/null 2>"$work/err"
     [ $? -eq 1 ] || fail "a bad XSCREENSAVER_WINDOW did not exit 1"
@@ -274,7 +277,7 @@ EOF
     [ "$(id -u)" -eq 0 ] && chown -R qh-xscreensaver "$home"
     as_daemon() {
       "${daemon_user[@]}" env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
-        DISPLAY="$DISPLAY" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" "$@"
+        DISPLAY="$DISPLAY" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" SDL_AUDIODRIVER=dummy "$@"
     }
     as_daemon xscreensaver -no-splash >"$work/xss.log" 2>&1 &
     pids+=($!)
@@ -423,7 +426,8 @@ EOF
       [ -e "$prefix/$f" ] || fail "not installed: $f"
     done
     "$prefix/libexec/xscreensaver/quiet-highland" --start-scene 9 /s >/dev/null 2>"$work/err"
-    grep -q "from 1 to 3" "$work/err" || fail "the installed link did not find its scenes: $(cat "$work/err")"
+    grep -qE "from 1 to [1-8] \(the scenes installed\)" "$work/err" ||
+      fail "the installed link did not find its scenes: $(cat "$work/err")"
     ;;
 
   *)

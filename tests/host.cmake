@@ -18,6 +18,7 @@ set(host_cases
   saver_writes_default_settings
   saver_plays_sound
   saver_runs_without_sound
+  two_savers_one_sound
   preview_stays_until_host_window_destroyed
   preview_bad_window_id
   configure_missing_links_txt)

@@ -32,7 +32,10 @@ fail() {
 
 # No test may see the machine's own settings or desktop.
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg
-mkdir -p "$HOME"
+# A runtime folder of its own, so the sound lock of one case never silences another.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY DISPLAY
 # GTK without a desktop session: no settings service, no accessibility bus.
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
@@ -250,6 +253,30 @@ case "$case_name" in
     [ "$size" -gt 176400 ] || fail "only $size bytes of sound in about two seconds"
     loud=$(tr -d '\000' <"$work/sound.raw" | wc -c)
     [ "$loud" -gt $((size / 4)) ] || fail "the sound written is (nearly) silence: $loud non-zero bytes of $size"
+    ;;
+
+  two_savers_one_sound)
+    # A daemon starts one saver per monitor: only the holder of the per-user sound lock
+    # opens the sound device, so exactly one of two savers writes sound.
+    export SDL_AUDIODRIVER=disk
+    start_x
+    make_host_window 320 240
+    SDL_DISKAUDIOFILE=$work/first.raw start_saver -window-id "$host_id"
+    first_pid=$saver_pid
+    SDL_DISKAUDIOFILE=$work/second.raw start_saver -window-id "$host_id"
+    second_pid=$saver_pid
+    sleep 4
+    kill -0 "$first_pid" 2>/dev/null || fail "the first saver ended on its own"
+    kill -0 "$second_pid" 2>/dev/null || fail "the second saver ended on its own"
+    kill -TERM "$first_pid" "$second_pid"
+    wait_exit 5 || fail "the second saver is still running after SIGTERM"
+    saver_pid=$first_pid
+    wait_exit 5 || fail "the first saver is still running after SIGTERM"
+    written=0
+    for f in "$work/first.raw" "$work/second.raw"; do
+      [ -s "$f" ] && written=$((written + 1))
+    done
+    [ "$written" -eq 1 ] || fail "$written of the two savers wrote sound (exactly one expected)"
     ;;
 
   saver_runs_without_sound)
