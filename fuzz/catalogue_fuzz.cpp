@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_check.h"
+#include "resources/mesh.h"
 #include "resources/textures.h"
 #include "scene/catalogue.h"
 
@@ -26,6 +27,19 @@ qh::TextureRecord* RecordPicture(const char* fileName) {
   return &picture;
 }
 
+// ".cgo" names get a model the same way, checked the same way, and never a file read.
+int modelsLoaded = 0;
+qh::Model model;
+
+qh::Model* RecordModel(const char* fileName) {
+  const size_t length = std::strlen(fileName);
+  QH_FUZZ_CHECK(length > 0 && length < 256);
+  QH_FUZZ_CHECK(std::strstr(fileName, ".cgo") != nullptr);
+  QH_FUZZ_CHECK(memmem(input, inputSize, fileName, length) != nullptr);
+  ++modelsLoaded;
+  return &model;
+}
+
 bool Terminated(const char* field, size_t size) { return std::memchr(field, 0, size) != nullptr; }
 }  // namespace
 
@@ -34,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   input = data;
   inputSize = size;
   picturesLoaded = 0;
+  modelsLoaded = 0;
   qh::SetCataloguePictureLoader(RecordPicture);
+  qh::SetCatalogueModelLoader(RecordModel);
   qh::ParseCatalogue(data, static_cast<int32_t>(size));
 
   const qh::ObjectCatalogueState& cat = qh::ObjectCatalogue;
@@ -43,19 +59,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QH_FUZZ_CHECK(cat.entryCount == 0 || cat.groupCount > 0);
   for (int32_t g = 0; g < cat.groupCount; ++g) QH_FUZZ_CHECK(Terminated(cat.groups[g], qh::kCatalogueNameSize));
   int withPicture = 0;
+  int withModel = 0;
   for (int32_t i = 0; i < cat.entryCount; ++i) {
     const qh::CatalogueEntry& entry = cat.entries[i];
     QH_FUZZ_CHECK(Terminated(entry.name, qh::kCatalogueNameSize));
     QH_FUZZ_CHECK(entry.group >= 0 && entry.group < cat.groupCount);
     QH_FUZZ_CHECK(i == 0 || entry.group >= cat.entries[i - 1].group);
     QH_FUZZ_CHECK(entry.texture == nullptr || entry.texture == &picture);
-    QH_FUZZ_CHECK(entry.mesh == nullptr);
+    QH_FUZZ_CHECK(entry.mesh == nullptr || entry.mesh == &model);
+    QH_FUZZ_CHECK(entry.texture == nullptr || entry.mesh == nullptr);
     if (entry.texture != nullptr) ++withPicture;
+    if (entry.mesh != nullptr) ++withModel;
     // The lookup finds this name, at this entry or a later one of the same name.
     const qh::CatalogueEntry* found = qh::FindCatalogueEntry(entry.name);
     QH_FUZZ_CHECK(found != nullptr && found >= &entry && std::strcmp(found->name, entry.name) == 0);
   }
   QH_FUZZ_CHECK(withPicture == picturesLoaded);
+  QH_FUZZ_CHECK(withModel == modelsLoaded);
   qh::SetCataloguePictureLoader(nullptr);
+  qh::SetCatalogueModelLoader(nullptr);
   return 0;
 }

@@ -30,6 +30,8 @@ void CopyName(char* field, const uint8_t* from, int32_t length, int32_t fieldSiz
 // objects bound to such an entry draw untextured.
 Model* GetCatalogueModel(const char* fileName) { return GetModel(fileName); }
 
+CatalogueModelLoader modelLoader = GetCatalogueModel;
+
 // A bounded cursor over the catalogue text; every move stops at the end of the bytes.
 struct Scanner {
   const uint8_t* bytes;
@@ -57,12 +59,15 @@ void BindPicture(CatalogueEntry& entry, const char* fileName) {
   if (std::strstr(fileName, ".tga") != nullptr || std::strstr(fileName, ".jpg") != nullptr) {
     entry.texture = pictureLoader(fileName);
   } else if (std::strstr(fileName, ".cgo") != nullptr) {
-    entry.mesh = GetCatalogueModel(fileName);
+    entry.mesh = modelLoader(fileName);
   }
 }
 }  // namespace
 
 void SetCataloguePictureLoader(CataloguePictureLoader loader) { pictureLoader = loader != nullptr ? loader : GetTexture; }
+void SetCatalogueModelLoader(CatalogueModelLoader loader) {
+  modelLoader = loader != nullptr ? loader : GetCatalogueModel;
+}
 
 void ResetCatalogue() { ObjectCatalogue = ObjectCatalogueState{}; }
 

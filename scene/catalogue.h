@@ -45,6 +45,9 @@ void ParseCatalogue(const uint8_t* bytes, int32_t size);
 // GetTexture, unless a fuzz target or a test puts its own in (nullptr restores it).
 using CataloguePictureLoader = TextureRecord* (*)(const char* fileName);
 void SetCataloguePictureLoader(CataloguePictureLoader loader);
+// The same for the model of a ".cgo" file name (GetModel unless replaced).
+using CatalogueModelLoader = Model* (*)(const char* fileName);
+void SetCatalogueModelLoader(CatalogueModelLoader loader);
 
 // The last entry whose name equals `name`; none when no name is equal.
 const CatalogueEntry* FindCatalogueEntry(const char* name);
