@@ -56,7 +56,8 @@ run_one() {
   local max_len=4096
   [ "$t" = picture ] && max_len=65536
   local status=0
-  nice -n 19 "build-fuzz/fuzz/fuzz_$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" \
+  LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
+    nice -n 19 "build-fuzz/fuzz/fuzz_$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
     >"$log" 2>&1 || status=$?
   local runs
