@@ -44,7 +44,7 @@ export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
 user_store=$XDG_CONFIG_HOME/quiet-highland/registry.reg
 defaults='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,00,00'
 
-now_ms() { date +%s%3N; }
+source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -63,20 +63,6 @@ start_saver() {
   "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
   saver_pid=$!
   pids+=($saver_pid)
-}
-
-alive() { kill -0 "$saver_pid" 2>/dev/null; }
-
-# Waits up to $1 seconds for the saver to end; its exit code is then in $rc.
-wait_exit() {
-  local deadline=$(($(now_ms) + $1 * 1000))
-  while alive; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.02
-  done
-  wait "$saver_pid"
-  rc=$?
-  return 0
 }
 
 # SIGTERM ends the run cleanly within a second, with nothing on stderr.

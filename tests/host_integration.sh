@@ -42,7 +42,7 @@ export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 user_store=$XDG_CONFIG_HOME/quiet-highland/registry.reg
 key='[HKEY_LOCAL_MACHINE\software\quorvale\screensavers\Quiet Highland]'
 
-now_ms() { date +%s%3N; }
+source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -75,20 +75,6 @@ start_saver() {
   "$saver" "$@" >"$work/saver.log" 2>&1 &
   saver_pid=$!
   pids+=($saver_pid)
-}
-
-alive() { kill -0 "$saver_pid" 2>/dev/null; }
-
-# Waits up to $1 seconds for the saver to end; then its exit code is in $rc.
-wait_exit() {
-  local deadline=$(($(now_ms) + $1 * 1000))
-  while alive; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-  wait "$saver_pid"
-  rc=$?
-  return 0
 }
 
 # The saver's window, once mapped and holding the keyboard focus.
