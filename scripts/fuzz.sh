@@ -4,7 +4,8 @@
 # files in fuzz/seeds/<target>/ and the generator's own files from build/share/quiet-highland
 # (built first when missing). Prints one line per target; fails when a target finds anything.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 600 level catalogue
-# FUZZ_JOBS runs that many targets at once (default 1).
+# FUZZ_JOBS runs that many targets at once (default 1). FUZZ_RUNS stops a target once it has
+# made that many executions, even before SECONDS have passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
@@ -55,10 +56,12 @@ run_one() {
   done
   local max_len=4096
   [ "$t" = picture ] && max_len=65536
+  local limit=()
+  [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
   local status=0
   LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
     nice -n 19 "build-fuzz/fuzz/fuzz_$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
+    "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
     >"$log" 2>&1 || status=$?
   local runs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
