@@ -30,6 +30,9 @@
 
 namespace qh::bench {
 
+// The scenes the content generator installs; every benchmark runs over each of them.
+constexpr int kBundledScenes = 5;
+
 // CPU seconds of the whole process (every thread: the software rasteriser works on its own).
 inline double ProcessCpuSeconds() {
   timespec t{};

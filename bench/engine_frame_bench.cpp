@@ -103,7 +103,7 @@ void BM_EngineFrameRecorded(benchmark::State& state) { EngineFrame(state, false)
 
 void Scenes(benchmark::internal::Benchmark* b) {
   for (int kind = 0; kind < 2; ++kind) {
-    for (int scene = 0; scene < 3; ++scene) b->Args({scene, kind});
+    for (int scene = 0; scene < kBundledScenes; ++scene) b->Args({scene, kind});
   }
   b->ArgNames({"scene", "crossfade"})->Unit(benchmark::kMicrosecond);
 }

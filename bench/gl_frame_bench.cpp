@@ -18,13 +18,15 @@
 #include "bench/bench_support.h"
 #include "overlay/font.h"
 #include "render/device_setup.h"
+#include "render/sprites.h"
 #include "scene/catalogue.h"
+#include "scene/picture_cover.h"
 
 namespace qh::bench {
 namespace {
 
-enum Layer { Sky, Water, Background, Objects, Spray, Leaves, Clock, Presenting, kLayerCount };
-constexpr const char* kLayerNames[kLayerCount] = {"sky", "water", "background", "objects",
+enum Layer { Cover, Sky, Water, Background, Objects, Spray, Leaves, Clock, Presenting, kLayerCount };
+constexpr const char* kLayerNames[kLayerCount] = {"cover", "sky", "water", "background", "objects",
                                                   "spray", "leaves", "clock", "present"};
 
 // The layer a texture is drawn in, by the behaviour its catalogue entry has.
@@ -52,7 +54,10 @@ class LayerTimer : public GraphicsDevice {
  public:
   explicit LayerTimer(GlDevice* inner) : inner_(inner) {}
 
-  HRESULT SetRenderState(uint32_t s, uint32_t v) override { return inner_->SetRenderState(s, v); }
+  HRESULT SetRenderState(uint32_t s, uint32_t v) override {
+    if (s == D3DRS_COLORWRITEENABLE) depthOnly_ = v == 0;
+    return inner_->SetRenderState(s, v);
+  }
   HRESULT SetTextureStageState(uint32_t st, uint32_t t, uint32_t v) override {
     return inner_->SetTextureStageState(st, t, v);
   }
@@ -65,7 +70,7 @@ class LayerTimer : public GraphicsDevice {
   HRESULT SetStreamSource(uint32_t s, const void* b, uint32_t st) override { return inner_->SetStreamSource(s, b, st); }
   HRESULT SetVertexShader(uint32_t fvf) override { return inner_->SetVertexShader(fvf); }
   HRESULT DrawPrimitiveUP(uint32_t type, uint32_t count, const void* data, uint32_t stride) override {
-    Switch(LayerOf(texture_));
+    Switch(depthOnly_ ? Cover : LayerOf(texture_));
     return inner_->DrawPrimitiveUP(type, count, data, stride);
   }
   HRESULT Clear(uint32_t c, const void* r, uint32_t f, D3DCOLOR colour, float z, uint32_t s) override {
@@ -73,7 +78,7 @@ class LayerTimer : public GraphicsDevice {
   }
   HRESULT BeginScene() override {
     mark_ = ProcessCpuSeconds();
-    current_ = Sky;  // what runs before the first draw belongs to the first layer
+    current_ = Cover;  // what runs before the first draw belongs to the first layer
     return inner_->BeginScene();
   }
   HRESULT EndScene() override { return inner_->EndScene(); }
@@ -105,7 +110,8 @@ class LayerTimer : public GraphicsDevice {
 
   GlDevice* inner_;
   Texture* texture_ = nullptr;
-  Layer current_ = Sky;
+  bool depthOnly_ = false;
+  Layer current_ = Cover;
   double mark_ = 0.0;
 };
 
@@ -172,10 +178,52 @@ void BM_GlFrameLayers(benchmark::State& state) {
   }
 }
 
+// What one pass over the whole 800 x 600 picture costs, by the work its pixels need: the
+// floor under any frame that must touch every pixel once or more.
+enum PassKind { Untextured, PointSampled, Bilinear, BlendedPicture, DepthOnly, PresentOnly, kPassKinds };
+constexpr const char* kPassNames[kPassKinds] = {"untextured opaque", "picture, point sampled, opaque",
+                                                "picture, bilinear, opaque", "picture, point sampled, blended",
+                                                "depth only", "present (blit and swap)"};
+
+void BM_FullScreenPass(benchmark::State& state) {
+  const auto kind = static_cast<PassKind>(state.range(0));
+  Prepare(state, 0, false, 800, 600);
+  if (saver == nullptr || saver->Gl() == nullptr) return;
+  GlDevice* gl = saver->Gl();
+  SetSaverFrameStates();
+  DisableFeature(AlphaTest);
+  DisableFeature(AlphaBlend);
+  if (kind == BlendedPicture) {
+    EnableFeature(AlphaTest);
+    EnableFeature(AlphaBlend);
+  }
+  if (kind == Bilinear) EnableFeature(LinearFiltering);
+  else DisableFeature(LinearFiltering);
+  if (kind == DepthOnly) {
+    EnableFeature(DepthTest);
+    SetDeviceRenderState(D3DRS_ZWRITEENABLE, 1);
+    SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0);
+  }
+  BindTexture(kind == Untextured || kind == DepthOnly ? nullptr : currentBackground);
+  for (auto _ : state) {
+    if (kind == PresentOnly) {
+      gl->Present();
+    } else {
+      DrawScreenRect(0.0f, 0.0f, 800.0f, 600.0f, 0.0f, 0.0f, kPictureRight, kPictureBottom, 0xFFFFFFFFu);
+    }
+    gl->Finish();
+  }
+  SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+  SetDeviceRenderState(D3DRS_ZWRITEENABLE, 0);
+  DisableFeature(DepthTest);
+  EnableFeature(LinearFiltering);
+  state.SetLabel(kPassNames[kind]);
+}
+
 void Scenes(benchmark::internal::Benchmark* b, bool windows) {
   for (int large = 0; large < (windows ? 2 : 1); ++large) {
     for (int crossfade = 0; crossfade < 2; ++crossfade) {
-      for (int scene = 0; scene < 3; ++scene) {
+      for (int scene = 0; scene < kBundledScenes; ++scene) {
         if (windows) b->Args({scene, crossfade, large});
         else b->Args({scene, crossfade});
       }
@@ -186,6 +234,8 @@ void Scenes(benchmark::internal::Benchmark* b, bool windows) {
 
 BENCHMARK(BM_GlFrameLayers)->Apply([](benchmark::internal::Benchmark* b) { Scenes(b, false); })
     ->ArgNames({"scene", "crossfade"});
+BENCHMARK(BM_FullScreenPass)->DenseRange(0, kPassKinds - 1)->ArgName("kind")
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_GlFrame)->Apply([](benchmark::internal::Benchmark* b) { Scenes(b, true); })
     ->ArgNames({"scene", "crossfade", "large"});
 

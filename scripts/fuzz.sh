@@ -5,7 +5,9 @@
 # (built first when missing). Prints one line per target; fails when a target finds anything.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 600 level catalogue
 # FUZZ_JOBS runs that many targets at once (default 1). FUZZ_RUNS stops a target once it has
-# made that many executions, even before SECONDS have passed.
+# made that many executions, even before SECONDS have passed. FUZZ_TIMEOUT is the seconds one
+# input may take before it counts as a hang (default 10; a starved process on a busy machine
+# can stall longer than that without any fault of the reader).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
@@ -61,7 +63,7 @@ run_one() {
   local status=0
   LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
     nice -n 19 "build-fuzz/fuzz/fuzz_$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" \
-    "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
+    "${limit[@]}" -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t/" \
     >"$log" 2>&1 || status=$?
   local runs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
