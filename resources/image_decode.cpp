@@ -82,6 +82,8 @@ void JpegMessage(j_common_ptr info, int level) {
 }
 
 bool IsJpeg(const uint8_t* bytes, size_t size) { return size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF; }
+bool IsPng(const uint8_t* bytes, size_t size) { return size >= 8 && std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0; }
+bool IsBmp(const uint8_t* bytes, size_t size) { return size >= 2 && bytes[0] == 'B' && bytes[1] == 'M'; }
 
 // The row buffer belongs to the caller: nothing with a destructor lives in the frame that
 // longjmp returns to.
@@ -137,12 +139,12 @@ bool HeaderSidesAcceptable(const uint8_t* bytes, size_t size) {
   // PNG stores its sides big-endian: the cursor's little-endian field, byte-swapped.
   auto be32 = [](uint32_t le) { return int64_t{__builtin_bswap32(le)}; };
   ByteCursor header(bytes, size);
-  if (size >= 24 && std::memcmp(bytes, "\x89PNG", 4) == 0) {
+  if (size >= 24 && IsPng(bytes, size)) {
     header.Seek(16);
     const int64_t width = be32(header.U32());
     return sideOk(width) && sideOk(be32(header.U32()));
   }
-  if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
+  if (size >= 26 && IsBmp(bytes, size)) {
     header.Seek(18);
     const int64_t width = header.I32();
     const int64_t height = header.I32();
@@ -161,16 +163,25 @@ bool HeaderSidesAcceptable(const uint8_t* bytes, size_t size) {
   return true;
 }
 
+// Only the formats the program reads reach SDL_image, each through its own loader: left to
+// guess, SDL_image also tries a dozen others whose readers trust their headers (a 20-byte
+// file that calls itself a GIMP picture asks for petabytes).
 SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
   if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
+  SDL_Surface* (*load)(SDL_RWops*) = nullptr;
+  if (IsPng(bytes, size)) {
+    load = IMG_LoadPNG_RW;
+  } else if (IsBmp(bytes, size)) {
+    load = IMG_LoadBMP_RW;
+  } else if (TgaDataComplete(bytes, size)) {
+    load = IMG_LoadTGA_RW;  // TGA files have no signature to recognise them by
+  } else {
+    SDL_SetError("no PNG, BMP or TGA header");
+    return nullptr;
+  }
   SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
   if (rw == nullptr) return nullptr;
-  SDL_Surface* surface = IMG_Load_RW(rw, 0);
-  if (surface == nullptr && TgaDataComplete(bytes, size)) {
-    // TGA files have no signature to recognise them by; ask for the format by name.
-    SDL_RWseek(rw, 0, RW_SEEK_SET);
-    surface = IMG_LoadTyped_RW(rw, 0, "TGA");
-  }
+  SDL_Surface* surface = load(rw);
   SDL_RWclose(rw);
   return surface;
 }

@@ -435,6 +435,29 @@ TEST_F(Textures, AFatalPictureSaysWhyOnStderr) {
   EXPECT_STREQ(DecodeFailureReason(), "");
 }
 
+TEST_F(Textures, OnlyJpegPngBmpAndTgaAreDecoded) {
+  // Other formats SDL_image knows are not handed to it: their readers trust their headers.
+  // This one names itself a GIMP picture 0x10007 by 0x78200000 pixels large.
+  const Bytes gimp = {'g', 'i', 'm', 'p', ' ', 'x', 'c', 'f', ' ', 0, 6, 0, 0xFF, 0xD9, 4, 0, 0x3D, 7, 0x20, 0x78};
+  const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 'D', 1, 0, ';'};
+  DecodedPicture picture;
+  for (const Bytes* bytes : {&gimp, &gif}) {
+    EXPECT_FALSE(DecodePicture(bytes->data(), bytes->size(), &picture));
+    EXPECT_NE(std::string(DecodeFailureReason()).find("not a picture this program reads"), std::string::npos)
+        << DecodeFailureReason();
+  }
+  // A 24-bit BMP of 3 x 2 texels of one colour: two headers, then rows padded to 4 bytes.
+  Bytes bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+  bmp.resize(54, 0);
+  for (int row = 0; row < 2; ++row) {
+    for (int x = 0; x < 3; ++x) bmp.insert(bmp.end(), {0x30, 0x20, 0x10});
+    bmp.insert(bmp.end(), {0, 0, 0});
+  }
+  ASSERT_TRUE(DecodePicture(bmp.data(), bmp.size(), &picture)) << DecodeFailureReason();
+  EXPECT_EQ(picture.width, 3);
+  EXPECT_EQ(picture.pixels[0] & 0xFFFFFFu, 0x102030u);
+}
+
 TEST_F(Textures, RunLengthTgaFilesMustHoldEveryPixel) {
   // 4x1: a run of three red pixels, then one literal blue pixel.
   const Bytes header = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0, 32, 0x28};
