@@ -39,7 +39,6 @@ enum D3DRENDERSTATETYPE : uint32_t {
   D3DRS_POINTSCALE_A = 158,
   D3DRS_POINTSCALE_B = 159,
   D3DRS_POINTSCALE_C = 160,
-  D3DRS_COLORWRITEENABLE = 168,  // bits 0..3: red, green, blue, alpha
   D3DRS_MAX = 256,  // size of state tables; every value above is below it
 };
 

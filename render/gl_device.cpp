@@ -380,7 +380,6 @@ void GlDevice::ResetStates(bool depthEnabled) {
   renderStates_[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
   renderStates_[D3DRS_ALPHABLENDENABLE] = 0;
   renderStates_[D3DRS_LIGHTING] = 1;
-  renderStates_[D3DRS_COLORWRITEENABLE] = 0xF;
   stageStates_[D3DTSS_COLOROP] = D3DTOP_MODULATE;
   stageStates_[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
   stageStates_[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
@@ -513,10 +512,6 @@ void GlDevice::ApplyPipeline() {
     gl_.Disable(GL_DEPTH_TEST);
   }
   gl_.DepthMask(renderStates_[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-  // The back buffer's alpha is never written, whatever the state asks.
-  const uint32_t colourWrites = renderStates_[D3DRS_COLORWRITEENABLE];
-  gl_.ColorMask((colourWrites & 1u) ? GL_TRUE : GL_FALSE, (colourWrites & 2u) ? GL_TRUE : GL_FALSE,
-                (colourWrites & 4u) ? GL_TRUE : GL_FALSE, GL_FALSE);
   // Culling by the winding seen on the screen: the picture reaches the screen unmirrored,
   // so Direct3D's counter-clockwise is OpenGL's counter-clockwise.
   switch (renderStates_[D3DRS_CULLMODE]) {
@@ -652,8 +647,6 @@ HRESULT GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flag
   if (flags & D3DCLEAR_TARGET) {
     gl_.ClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
                    static_cast<float>(colour & 0xFF) / 255.0f, 1.0f);
-    gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);  // clearing ignores the colour write switch too
-    pipelineDirty_ = true;
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if ((flags & D3DCLEAR_ZBUFFER) && hasDepth_) {
@@ -700,8 +693,8 @@ void GlDevice::ComposeWindow() {
     gl_.Clear(GL_COLOR_BUFFER_BIT);
   }
   for (const PixelRect& area : pictureAreas_) blit(area);
+  gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-  pipelineDirty_ = true;  // the next draw sets the colour mask its states ask for
 }
 
 void GlDevice::ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth,

@@ -88,10 +88,11 @@ void DrawScreenRect(float left, float top, float right, float bottom, float uLef
   const float xr = right - 400.0f;
   const float yt = -(top - 300.0f);
   const float yb = -(bottom - 300.0f);
-  uLeft += kScreenRectInset;
-  vTop += kScreenRectInset;
-  uRight -= kScreenRectInset;
-  vBottom -= kScreenRectInset;
+  // Pulled in by a thousandth so filtering never reaches the texels beyond the rectangle.
+  uLeft += 0.001f;
+  vTop += 0.001f;
+  uRight -= 0.001f;
+  vBottom -= 0.001f;
   DrawQuad({xr, yb, 10.0f}, {xr, yt, 10.0f}, {xl, yt, 10.0f}, {xl, yb, 10.0f}, {uRight, vBottom}, {uRight, vTop},
            {uLeft, vTop}, {uLeft, vBottom}, colour);
 }

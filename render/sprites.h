@@ -33,9 +33,6 @@ void DrawQuad(const Vec3& p, const Vec3& q, const Vec3& r, const Vec3& s, const 
               const Vec2& tr, const Vec2& ts, D3DCOLOR colour);
 void DrawGradientQuad(const Vec3& p, const Vec3& q, const Vec3& r, const Vec3& s, D3DCOLOR cp, D3DCOLOR cq,
                       D3DCOLOR cr, D3DCOLOR cs);
-// DrawScreenRect pulls its texture window in by this much on every side, so filtering never
-// reaches the texels beyond the rectangle.
-constexpr float kScreenRectInset = 0.001f;
 void DrawScreenRect(float left, float top, float right, float bottom, float uLeft, float vTop, float uRight,
                     float vBottom, D3DCOLOR colour);
 void DrawUserPrimitives(const void* data, uint32_t count, uint32_t fvf, uint32_t primitiveType);

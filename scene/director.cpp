@@ -11,7 +11,6 @@
 #include "scene/behaviours.h"
 #include "scene/catalogue.h"
 #include "scene/level.h"
-#include "scene/picture_cover.h"
 #include "scene/spray.h"
 
 namespace qh {
@@ -26,11 +25,13 @@ void ResetSceneState() {
   ResetBehaviourState();
   ResetSprayRing();
   ResetDirectorState();
-  ResetPictureCovers();
 }
 
 namespace {
 constexpr D3DCOLOR kOpaqueWhite = 0xFFFFFFFFu;
+// The 800 x 600 picture in the top-left corner of its 1024 x 1024 texture.
+constexpr float kPictureRight = 0.78125f;
+constexpr float kPictureBottom = 0.5859375f;
 
 enum class Sampling { Point, Linear };
 
@@ -56,13 +57,8 @@ void ScenePass(const TextureRecord* background, bool blendUnderPicture, Sampling
   DisableFeature(AlphaBlend);
   DisableFeature(AlphaTest);
   leafPhaseOffset = 0.0f;
-  // Where the picture will be drawn opaque over the layers under it, they need not be drawn
-  // at all. Not when the picture is itself faded in over another scene.
-  const bool pictureOpaque = !blendUnderPicture && (TintColour(kOpaqueWhite) >> 24) == 0xFFu;
-  const bool covered = pictureOpaque && BeginPictureCover(FindPictureCover(background));
   if (blendUnderPicture) BlendingOn();
   for (int32_t i = 0; i < SceneObjectTable.count; ++i) UpdateObject(SceneObjectTable.objects[i]);
-  if (covered) EndPictureCover();
   BlendingOn();
   BindTexture(background);
   if (pictureSampling == Sampling::Point) {

@@ -8,7 +8,6 @@
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/catalogue.h"
-#include "scene/picture_cover.h"
 
 namespace qh {
 
@@ -30,7 +29,6 @@ TextureRecord* LoadBackground(int32_t n) {
   char name[32];
   std::snprintf(name, sizeof name, "_a_back%i.jpg", n);
   TextureRecord* picture = LoadPicture(name, 800, 600);
-  MeasurePictureCover(picture);
   if (picture == nullptr) {
     const bool known = n >= 0 && n < 256;
     if (!known || !backgroundReported[n]) {

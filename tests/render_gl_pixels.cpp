@@ -548,35 +548,6 @@ TEST_F(GlPixels, DepthTestKeepsTheNearerQuadWhenSwitchedOn) {
   EXPECT_RGB_NEAR(At(400, 300), 255, 0, 0, 0);
 }
 
-TEST_F(GlPixels, ColourWritesOffLeaveThePictureButStillHideWhatLiesBehind) {
-  SetFrameStates();
-  SetBlendMode(Opaque);
-  BindTexture(nullptr);
-  Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x000000FF, 1.0f, 0);
-  const Vec2 t{0, 0};
-  // Depth only, over the left half: the blue stays.
-  EnableFeature(DepthTest);
-  SetDeviceRenderState(D3DRS_ZWRITEENABLE, 1);
-  SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0);
-  DrawQuad({0, -300, -20}, {0, 300, -20}, {-400, 300, -20}, {-400, -300, -20}, t, t, t, t, 0xFFFF0000);
-  // A farther quad over everything shows only where nothing nearer was written.
-  SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
-  SetDeviceRenderState(D3DRS_ZWRITEENABLE, 0);
-  DrawQuad({400, -300, 0}, {400, 300, 0}, {-400, 300, 0}, {-400, -300, 0}, t, t, t, t, 0xFF00FF00);
-  Read();
-  EXPECT_RGB_NEAR(At(200, 300), 0, 0, 255, 0);
-  EXPECT_RGB_NEAR(At(600, 300), 0, 255, 0, 0);
-  // A clear of the target is not held back by a colour write switch left off.
-  SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0);
-  DisableFeature(DepthTest);
-  DrawQuad({400, -300, 0}, {400, 300, 0}, {-400, 300, 0}, {-400, -300, 0}, t, t, t, t, 0xFFFF0000);
-  ClearTarget(0x00FFFFFF);
-  Read();
-  EXPECT_RGB_NEAR(At(200, 300), 255, 255, 255, 0);
-  EXPECT_RGB_NEAR(At(600, 300), 255, 255, 255, 0);
-  SetDeviceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
-}
-
 TEST_F(GlPixels, PresentScalesIntoAWideWindowWithBlackBars) {
   Close();
   Open(1280, 720);

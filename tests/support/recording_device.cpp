@@ -127,10 +127,6 @@ HRESULT RecordingDevice::DrawPrimitiveUP(uint32_t primitiveType, uint32_t primit
   draw.magFilter = TextureStageState(0, D3DTSS_MAGFILTER);
   draw.minFilter = TextureStageState(0, D3DTSS_MINFILTER);
   draw.mipFilter = TextureStageState(0, D3DTSS_MIPFILTER);
-  draw.zEnable = RenderState(D3DRS_ZENABLE);
-  draw.zWriteEnable = RenderState(D3DRS_ZWRITEENABLE);
-  draw.zFunc = RenderState(D3DRS_ZFUNC);
-  if (HasRenderState(D3DRS_COLORWRITEENABLE)) draw.colourWriteEnable = RenderState(D3DRS_COLORWRITEENABLE);
   draws.push_back(std::move(draw));
   calls.push_back(Call("DrawPrimitiveUP", primitiveType, primitiveCount));
   return D3D_OK;

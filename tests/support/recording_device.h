@@ -23,8 +23,6 @@ struct RecordedDraw {
   Matrix4 world, view, projection;
   uint32_t alphaBlendEnable = 0, srcBlend = 0, destBlend = 0, alphaTestEnable = 0, alphaRef = 0;
   uint32_t magFilter = 0, minFilter = 0, mipFilter = 0;
-  uint32_t zEnable = 0, zWriteEnable = 0, zFunc = 0;
-  uint32_t colourWriteEnable = 0xF;  // the device's own default when the state was never set
 
   uint32_t VertexCount() const { return stride ? static_cast<uint32_t>(vertexBytes.size() / stride) : 0; }
   // Reads the position, colour and texture coordinate of a vertex of the sprite format (0x142).
