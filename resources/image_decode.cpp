@@ -176,7 +176,7 @@ SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
   } else if (TgaDataComplete(bytes, size)) {
     load = IMG_LoadTGA_RW;  // TGA files have no signature to recognise them by
   } else {
-    SDL_SetError("no PNG, BMP or TGA header");
+    SDL_SetError("no PNG or BMP header, and not a whole TGA picture");
     return nullptr;
   }
   SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));

@@ -63,6 +63,10 @@ damage() {
         poke "$t" "$pos" "\\$(printf %03o $((byte ^ 0x5A)))"
       done ;;
     fifo) rm -f "$t" && mkfifo "$t" ;;
+    # Formats the program does not read, whose readers elsewhere trust their headers: a
+    # GIMP picture claiming petabytes, and a good GIF.
+    gimp_header) printf 'gimp xcf \0\6\0\377\331\4\0=\7 x' >"$t" ;;
+    gif) printf 'GIF89a\1\0\1\0\0\0\0,\0\0\0\0\1\0\1\0\0\2\2D\1\0;' >"$t" ;;
     folder) rm -f "$t" && mkdir "$t" ;;
     count_max) poke "$t" 64 '\377\377\377\177' ;;
     count_minus_one) poke "$t" 64 '\377\377\377\377' ;;
@@ -143,6 +147,8 @@ stone.tga empty message
 stone.tga half message
 stone.tga flipped runs
 stone.tga fifo message
+stone.tga gimp_header message
+stone.tga gif message
 stone.tga folder message
 _a_boulder.jpg empty message
 _a_boulder.jpg half skip
