@@ -92,6 +92,8 @@ bool LoadContent() {
   PreloadScenes();
   ShowFirstScene();
   FinishDecodeAhead();  // everything asked for has been taken or is not needed
+  // The workers' own allocator arenas keep what they freed; it is no use to the run.
+  malloc_trim(0);
   CurrentApplication = &TheSaverApplication;
   return true;
 }
