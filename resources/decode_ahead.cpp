@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -98,7 +99,12 @@ void Work() {
     Job& job = pool.jobs[pool.next++];
     job.state = Job::Running;
     lock.unlock();
-    Run(job);
+    try {
+      Run(job);
+    } catch (...) {
+      // Out of memory, most likely: the loader decodes the file itself and meets its own fate.
+      job.ok = false;
+    }
     lock.lock();
     job.state = Job::Done;
     if (job.ok) ++pool.counts.decoded;
@@ -136,7 +142,12 @@ void StartDecodeAhead() {
   pool.next = 0;
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const size_t count = std::min<size_t>(std::min(cores, kMaxWorkers), pool.jobs.size());
-  for (size_t i = 0; i < count; ++i) pool.workers.emplace_back(Work);
+  try {
+    for (size_t i = 0; i < count; ++i) pool.workers.emplace_back(Work);
+  } catch (const std::system_error&) {
+    // No thread to be had: what did start does the work; with none, the loader does it all.
+  }
+  if (pool.workers.empty()) std::vector<Job>().swap(pool.jobs);
 }
 
 bool TakeDecodedAhead(const char* file, const uint8_t* bytes, size_t size, DecodedPicture* out) {
