@@ -110,12 +110,14 @@ class HeadlessSaver {
     return window_ != nullptr;
   }
 
-  // The window and StartSaverMode's steps up to the content: the device and the black
-  // start frame.
+  // The window and StartSaverMode's steps up to the content: the decoding ahead started,
+  // the device (dropping its textures' pixels once uploaded) and the black start frame.
   bool OpenDevice(int windowWidth = 800, int windowHeight = 600) {
     if (!OpenWindow(windowWidth, windowHeight)) return false;
+    StartContentDecodeAhead();
     BuildSqrtTable();
     if (!InitDevice(std::make_unique<GlAdapter>(window_), window_, RunDeviceConfig())) return false;
+    if (GlDevice* gl = Gl()) gl->SetDropPixelsAfterUpload(true);
     UpdatePerspective(static_cast<uint32_t>(windowWidth), static_cast<uint32_t>(windowHeight));
     StartupApplication.PresentBlankFrame();
     return true;

@@ -16,6 +16,7 @@
 #include "overlay/clock.h"
 #include "overlay/font.h"
 #include "render/states.h"
+#include "resources/decode_ahead.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/level.h"
@@ -54,13 +55,23 @@ bool StartSaverMode(SDL_Window* window) {
   // default the heap would shrink and grow again with the driver's work of every frame.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
+  // Making the device is a quarter of a second on one core (the driver loads and builds its
+  // rasteriser): the pictures LoadContent will decode are decoded on the others meanwhile.
+  StartContentDecodeAhead();
   BuildSqrtTable();
   DeviceWindow.screenSize = ScreenSizeOfWindow;
   DeviceWindow.placeWindow = PlaceWindow;
   std::unique_ptr<GraphicsAdapter> adapter;
   if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
-  if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) return false;
-  if (auto* gl = dynamic_cast<GlDevice*>(Device)) gl->SetPictureAreas(MonitorPictureAreas());
+  if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) {
+    FinishDecodeAhead();
+    return false;
+  }
+  if (auto* gl = dynamic_cast<GlDevice*>(Device)) {
+    gl->SetPictureAreas(MonitorPictureAreas());
+    // The saver's one device keeps its textures for the whole run: the driver's copy is enough.
+    gl->SetDropPixelsAfterUpload(true);
+  }
   int width = 0, height = 0;
   SDL_GetWindowSize(window, &width, &height);
   UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
@@ -80,8 +91,17 @@ bool LoadContent() {
   SetSceneDelay(Settings.sceneDelayChoice);
   PreloadScenes();
   ShowFirstScene();
+  FinishDecodeAhead();  // everything asked for has been taken or is not needed
+  // The workers' own allocator arenas keep what they freed; it is no use to the run.
+  malloc_trim(0);
   CurrentApplication = &TheSaverApplication;
   return true;
+}
+
+void StartContentDecodeAhead() {
+  QueueFontAhead("font");
+  QueueScenesAhead(Settings.startScene);
+  StartDecodeAhead();
 }
 
 void RenderFrame() {
@@ -94,6 +114,7 @@ void RenderFrame() {
 }
 
 void ShutdownSaverMode() {
+  FinishDecodeAhead();
   // Textures first, so the device can free what it made for them.
   ReleaseAllTextures();
   ReleaseDevice();

@@ -10,6 +10,10 @@ namespace qh {
 // False when the run must end (the reason has been shown to the user).
 // The window must have been created with SDL_WINDOW_OPENGL.
 bool StartSaverMode(SDL_Window* window);
+// Starts decoding the pictures LoadContent will load (the font's, the catalogue's, the first
+// scene's background) on worker threads; StartSaverMode does it before making the device.
+// After PrepareRun and the run's settings. LoadContent ends the workers.
+void StartContentDecodeAhead();
 // Seeds the random generators from the clock, then loads everything the scene needs.
 // Ends the process itself when content is missing; otherwise reports success.
 bool LoadContent();

@@ -51,6 +51,12 @@ bool ParseFontMetrics(const uint8_t* bytes, int32_t size, BitmapFont* font) {
   return true;
 }
 
+void QueueFontAhead(const char* baseName) {
+  char name[128];
+  std::snprintf(name, sizeof name, "%s.tga", baseName);
+  QueueTextureAhead(name);
+}
+
 bool LoadFont(const char* baseName) {
   char name[128];
   std::snprintf(name, sizeof name, "%s.tga", baseName);

@@ -34,6 +34,8 @@ extern D3DCOLOR TextColour;
 // directory. A missing picture or metrics file, or metrics that do not describe a grid
 // of 1..64 cells per row holding every glyph, end the program with the loading message.
 bool LoadFont(const char* baseName);
+// Asks the decoding ahead (resources/decode_ahead.h) for the picture LoadFont(baseName) loads.
+void QueueFontAhead(const char* baseName);
 // Builds the font's tables (not its texture) from metrics bytes; false, with *font
 // untouched, when they do not describe a grid of 1..64 cells per row holding every glyph.
 bool ParseFontMetrics(const uint8_t* bytes, int32_t size, BitmapFont* font);

@@ -552,6 +552,9 @@ void GlDevice::PrepareTexture(Texture* texture) {
   }
   gl_.BindTexture(GL_TEXTURE_2D, texture->deviceHandle);
   if (texture->uploadedRevision == texture->Revision()) return;
+  // Pixels given back after an earlier upload (to a device before this one): zero-filled,
+  // never whatever the memory held.
+  texture->RestorePixels();
   const uint32_t levels = texture->LevelCount();
   for (uint32_t level = 0; level < levels; ++level) {
     const GLsizei w = static_cast<GLsizei>(texture->Width(level));
@@ -570,6 +573,8 @@ void GlDevice::PrepareTexture(Texture* texture) {
   // X8R8G8B8 texels are opaque whatever their fourth byte holds.
   gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, texture->Format() == D3DFMT_A8R8G8B8 ? GL_ALPHA : GL_ONE);
   texture->uploadedRevision = texture->Revision();
+  // Asked only when dropping: an upload that raised an error keeps its pixels.
+  if (dropPixelsAfterUpload_ && gl_.GetError() == GL_NO_ERROR) texture->DropPixels();
 }
 
 void GlDevice::ForgetTexture(Texture* texture) {

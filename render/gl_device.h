@@ -65,6 +65,10 @@ class GlDevice : public GraphicsDevice {
   bool ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
   // Waits until every draw issued so far has reached the back buffer (for measurements).
   void Finish();
+  // Off by default. On, a texture's own pixel memory is given back (Texture::DropPixels) as
+  // soon as the driver has taken its copy without error: the saver's device lives as long
+  // as the run and keeps its textures through resets, so the second copy is never read.
+  void SetDropPixelsAfterUpload(bool drop) { dropPixelsAfterUpload_ = drop; }
   uint32_t BackBufferWidth() const { return width_; }
   uint32_t BackBufferHeight() const { return height_; }
 
@@ -118,6 +122,7 @@ class GlDevice : public GraphicsDevice {
   Texture* texture_ = nullptr;
   uint32_t fvf_ = 0;
   bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
+  bool dropPixelsAfterUpload_ = false;
   bool samplerSingleLevel_ = false;  // the sampler was set for a texture of one level
 
   std::vector<PixelRect> pictureAreas_;

@@ -41,8 +41,21 @@ HRESULT Texture::GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const {
   return D3D_OK;
 }
 
+void Texture::DropPixels() {
+  for (Level& level : levels_) std::vector<uint8_t>().swap(level.bits);  // clear() would keep the capacity
+  pixelsDropped_ = true;
+}
+
+void Texture::RestorePixels() {
+  if (!pixelsDropped_) return;
+  const uint32_t bpp = BytesPerTexel(format_);
+  for (Level& level : levels_) level.bits.assign(static_cast<size_t>(level.width) * level.height * bpp, 0);
+  pixelsDropped_ = false;
+}
+
 HRESULT Texture::LockRect(uint32_t level, D3DLOCKED_RECT* locked) {
   if (level >= levels_.size() || locked == nullptr) return D3DERR_INVALIDCALL;
+  RestorePixels();
   locked->Pitch = static_cast<int32_t>(levels_[level].width * BytesPerTexel(format_));
   locked->pBits = levels_[level].bits.data();
   return D3D_OK;

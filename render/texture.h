@@ -30,12 +30,22 @@ class Texture {
   D3DFORMAT Format() const { return format_; }
   HRESULT GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const;
   // Locks a whole level for reading and writing. Nothing is copied; the
-  // revision grows at UnlockRect so devices know to upload again.
+  // revision grows at UnlockRect so devices know to upload again. After DropPixels the
+  // levels first come back, every byte zero.
   HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked);
   HRESULT UnlockRect(uint32_t level);
 
-  // Direct read access for devices and tests (level must exist).
+  // Direct read access for devices and tests (level must exist); none after DropPixels
+  // until RestorePixels or LockRect.
   const uint8_t* Bits(uint32_t level) const { return levels_[level].bits.data(); }
+
+  // Gives the memory of every level back, for a device that keeps its own copy once it has
+  // uploaded them. Sizes, format and revision stay. What was in the levels is gone: should a
+  // device need them again (a new device, or a LockRect to write), RestorePixels brings them
+  // back zero-filled (transparent black; black for X8R8G8B8), never the memory of others.
+  void DropPixels();
+  bool PixelsDropped() const { return pixelsDropped_; }
+  void RestorePixels();
   uint32_t Width(uint32_t level) const { return levels_[level].width; }
   uint32_t Height(uint32_t level) const { return levels_[level].height; }
   uint32_t Revision() const { return revision_; }
@@ -58,6 +68,7 @@ class Texture {
   std::vector<Level> levels_;
   D3DFORMAT format_;
   uint32_t revision_ = 1;
+  bool pixelsDropped_ = false;
 };
 
 }  // namespace qh

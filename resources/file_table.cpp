@@ -47,14 +47,18 @@ bool RegisterFile(const char* name, int32_t size, uint8_t* data, uint8_t owned) 
   return true;
 }
 
+bool ReadDataFile(const char* name, std::string* bytes) {
+  int error = 0;
+  return std::strlen(name) <= kMaxSearchName && ReadRegularFile(name, kMaxDataFileBytes, bytes, &error);
+}
+
 namespace {
 // Data files are read like the settings: a regular file only, opened without blocking, so
 // a pipe, a device or a folder in a file's place is a missing file instead of a wait for
 // ever; and no larger than the table's sizes and any scene's needs.
 uint8_t* ReadWholeFile(const char* name, int32_t* sizeOut) {
   std::string bytes;
-  int error = 0;
-  if (!ReadRegularFile(name, kMaxDataFileBytes, &bytes, &error)) return nullptr;
+  if (!ReadDataFile(name, &bytes)) return nullptr;
   auto* buffer = static_cast<uint8_t*>(std::malloc(bytes.size() + 1));
   if (buffer == nullptr) return nullptr;
   if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
@@ -78,7 +82,7 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
     return entry->data;
   }
   int32_t length = 0;
-  uint8_t* buffer = std::strlen(name) <= kMaxSearchName ? ReadWholeFile(name, &length) : nullptr;
+  uint8_t* buffer = ReadWholeFile(name, &length);
   if (buffer == nullptr) {
     if (fatal) FatalMissingFile(name);
     return nullptr;

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace qh {
 
@@ -34,6 +35,9 @@ extern FileTableState FileTable;
 // "Can't load %s...\nProgram will now stop." (caption "Loading Error", exit code 1).
 // Names longer than 63 characters are refused: none in quiet form, the message in fatal form.
 uint8_t* LoadFile(const char* name, int32_t* size, bool fatal);
+// What LoadFile reads from the disk for a name the table does not hold, without touching
+// the table (so any thread may call it): false where LoadFile would find the file missing.
+bool ReadDataFile(const char* name, std::string* bytes);
 // Returns false when the table is full or the name does not fit (nothing is registered).
 bool RegisterFile(const char* name, int32_t size, uint8_t* data, uint8_t owned);
 FileEntry* FindFile(const char* name);

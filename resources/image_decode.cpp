@@ -189,6 +189,8 @@ SDL_Surface* LoadSurface(const uint8_t* bytes, size_t size) {
 
 const char* DecodeFailureReason() { return failureReason.c_str(); }
 
+bool IsJpegStream(const uint8_t* bytes, size_t size) { return bytes != nullptr && IsJpeg(bytes, size); }
+
 bool DecodePicture(const uint8_t* bytes, size_t size, DecodedPicture* out) {
   failureReason.clear();
   if (bytes == nullptr || size == 0) return Refuse("the file is empty");
@@ -269,6 +271,16 @@ HRESULT CreateTextureFromFileInMemory(GraphicsDevice* device, const uint8_t* byt
   if (device == nullptr) return D3DERR_INVALIDCALL;
   DecodedPicture picture;
   if (!DecodePicture(bytes, size, &picture)) return D3DERR_INVALIDCALL;
+  return CreateTextureFromPicture(device, picture, levels, format, out);
+}
+
+HRESULT CreateTextureFromPicture(GraphicsDevice* device, const DecodedPicture& picture, uint32_t levels,
+                                 D3DFORMAT format, std::unique_ptr<Texture>* out) {
+  out->reset();
+  if (device == nullptr || picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+    return D3DERR_INVALIDCALL;
+  }
   if (format == D3DFMT_UNKNOWN) format = picture.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
   if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
   std::unique_ptr<Texture> texture;
@@ -295,6 +307,16 @@ HRESULT LoadSurfaceFromFileInMemory(Texture* texture, uint32_t level, int32_t wi
   }
   DecodedPicture picture;
   if (!DecodePicture(bytes, size, &picture)) return D3DERR_INVALIDCALL;
+  return LoadSurfaceFromPicture(texture, level, width, height, picture);
+}
+
+HRESULT LoadSurfaceFromPicture(Texture* texture, uint32_t level, int32_t width, int32_t height,
+                               const DecodedPicture& picture) {
+  if (texture == nullptr || level >= texture->LevelCount() || Texture::BytesPerTexel(texture->Format()) != 4 ||
+      width <= 0 || height <= 0 || picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+    return D3DERR_INVALIDCALL;
+  }
   D3DLOCKED_RECT locked;
   if (Failed(texture->LockRect(level, &locked))) return D3DERR_INVALIDCALL;
   const int32_t w = std::min<int32_t>(width, static_cast<int32_t>(texture->Width(level)));

@@ -9,6 +9,7 @@
 #include "core/byte_cursor.h"
 #include "core/fatal.h"
 #include "render/device.h"
+#include "resources/decode_ahead.h"
 #include "resources/file_table.h"
 #include "resources/image_decode.h"
 
@@ -58,6 +59,12 @@ std::string AlphaPlaneName(const char* name) {
   return "_a_" + base + ".jpg";
 }
 
+// The picture in `size` bytes of the file: the one decoded ahead from exactly these bytes
+// when there is one, otherwise decoded here (DecodeFailureReason then says why not).
+bool DecodeFileBytes(const char* fileName, const uint8_t* bytes, size_t size, DecodedPicture* picture) {
+  return TakeDecodedAhead(fileName, bytes, size, picture) || DecodePicture(bytes, size, picture);
+}
+
 // A picture whose transparency is cut short is drawn with the rest opaque; said once per
 // file, since backgrounds are loaded again at every change of scene.
 void ReportShortAlphaPlane(const char* fileName, size_t have, size_t need) {
@@ -88,7 +95,9 @@ TextureRecord* LoadFromAlphaPlane(const char* name) {
   const size_t jpegSize = AlphaPlaneSplit(bytes, static_cast<size_t>(size));
   std::unique_ptr<Texture> texture;
   TextureRecord* record = nullptr;
-  if (!Failed(CreateTextureFromFileInMemory(Device, bytes, jpegSize, 1, D3DFMT_A8R8G8B8, &texture)) &&
+  DecodedPicture picture;
+  if (Device != nullptr && DecodeFileBytes(planeName.c_str(), bytes, jpegSize, &picture) &&
+      !Failed(CreateTextureFromPicture(Device, picture, 1, D3DFMT_A8R8G8B8, &texture)) &&
       (record = AddRecord(name)) != nullptr) {
     const size_t planeSize = static_cast<size_t>(size) - jpegSize;
     ApplyAlphaPlane(texture.get(), bytes + jpegSize, planeSize);
@@ -123,13 +132,14 @@ TextureRecord* GetTexture(const char* name) {
   int32_t size = 0;
   uint8_t* bytes = LoadFile(name, &size, false);
   std::unique_ptr<Texture> texture;
-  const bool decoded =
-      bytes != nullptr &&
-      !Failed(CreateTextureFromFileInMemory(Device, bytes, static_cast<size_t>(size), 2, D3DFMT_UNKNOWN, &texture));
+  DecodedPicture picture;
+  const bool decoded = bytes != nullptr && Device != nullptr &&
+                       DecodeFileBytes(name, bytes, static_cast<size_t>(size), &picture);
+  const bool made = decoded && !Failed(CreateTextureFromPicture(Device, picture, 2, D3DFMT_UNKNOWN, &texture));
   if (bytes != nullptr) ReleaseFile(bytes);
   if (bytes == nullptr) FatalTexture(name, "the file is missing or cannot be read");
-  if (!decoded) {
-    const char* why = DecodeFailureReason();
+  if (!made) {
+    const char* why = decoded ? "" : DecodeFailureReason();
     FatalTexture(name, why[0] != '\0' ? why : "the graphics device could not make a texture of it");
   }
   // A picture that decodes but finds the table full is as unusable as a missing one.
@@ -171,7 +181,9 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
   TextureRecord* record = CreateBlankTexture(name, TextureSide(width), TextureSide(height), D3DFMT_A8R8G8B8);
   if (record != nullptr && record->texture != nullptr) {
     Texture* texture = record->texture.get();
-    if (Failed(LoadSurfaceFromFileInMemory(texture, 0, width, height, bytes, jpegSize))) {
+    DecodedPicture picture;
+    if (!DecodeFileBytes(name, bytes, jpegSize, &picture) ||
+        Failed(LoadSurfaceFromPicture(texture, 0, width, height, picture))) {
       // A corrupt picture is no picture: the scene draws its place without a texture. A
       // record that others already held stays theirs.
       if (!alreadyRegistered) ReleaseTexture(record);
@@ -197,6 +209,26 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
   }
   ReleaseFile(bytes);
   return record;
+}
+
+void QueueTextureAhead(const char* name) {
+  if (FindTexture(name) != nullptr) return;
+  DecodeAheadRequest request;
+  if (HasTgaExtension(name)) {
+    request.file = AlphaPlaneName(name);
+    request.alphaPlane = true;
+    request.otherwise = name;
+  } else {
+    request.file = name;
+  }
+  QueueDecodeAhead(request);
+}
+
+void QueuePictureAhead(const char* name) {
+  DecodeAheadRequest request;
+  request.file = name;
+  request.alphaPlane = true;
+  QueueDecodeAhead(request);
 }
 
 void BindTexture(const TextureRecord* record) {

@@ -34,6 +34,10 @@ TextureRecord* GetTexture(const char* name);
 // power-of-two texture; none when the file is missing.
 TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height);
 TextureRecord* CreateBlankTexture(const char* name, int32_t width, int32_t height, D3DFORMAT format);
+// Ask the decoding ahead (resources/decode_ahead.h) for the file that GetTexture(name) or
+// LoadPicture(name, ...) will decode, before StartDecodeAhead.
+void QueueTextureAhead(const char* name);
+void QueuePictureAhead(const char* name);
 // Binds the record's texture to stage 0; none unbinds it.
 void BindTexture(const TextureRecord* record);
 void ReleaseTexture(TextureRecord* record);  // unknown handles (and none) are ignored

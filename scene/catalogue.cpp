@@ -1,6 +1,7 @@
 #include "scene/catalogue.h"
 
 #include <cstring>
+#include <memory>
 
 #include "resources/file_table.h"
 #include "resources/mesh.h"
@@ -54,14 +55,28 @@ struct Scanner {
 
 CataloguePictureLoader pictureLoader = GetTexture;
 
-void BindPicture(CatalogueEntry& entry, const char* fileName) {
+struct Loaders {
+  CataloguePictureLoader picture;
+  CatalogueModelLoader model;
+};
+
+void BindPicture(CatalogueEntry& entry, const char* fileName, const Loaders& loaders) {
   // The picture test comes first: a name holding both ".cgo" and ".jpg" is a texture.
   if (std::strstr(fileName, ".tga") != nullptr || std::strstr(fileName, ".jpg") != nullptr) {
-    entry.texture = pictureLoader(fileName);
+    entry.texture = loaders.picture(fileName);
   } else if (std::strstr(fileName, ".cgo") != nullptr) {
-    entry.mesh = modelLoader(fileName);
+    entry.mesh = loaders.model(fileName);
   }
 }
+
+void Parse(ObjectCatalogueState& cat, const uint8_t* bytes, int32_t size, const Loaders& loaders);
+
+// Loaders for the decoding ahead: the picture is only asked for, nothing is loaded.
+TextureRecord* QueuePicture(const char* fileName) {
+  QueueTextureAhead(fileName);
+  return nullptr;
+}
+Model* NoModel(const char* /*fileName*/) { return nullptr; }
 }  // namespace
 
 void SetCataloguePictureLoader(CataloguePictureLoader loader) { pictureLoader = loader != nullptr ? loader : GetTexture; }
@@ -71,10 +86,23 @@ void SetCatalogueModelLoader(CatalogueModelLoader loader) {
 
 void ResetCatalogue() { ObjectCatalogue = ObjectCatalogueState{}; }
 
-void ParseCatalogue(const uint8_t* bytes, int32_t size) {
-  ResetCatalogue();
+void ParseCatalogue(const uint8_t* bytes, int32_t size) { Parse(ObjectCatalogue, bytes, size, {pictureLoader, modelLoader}); }
+
+void QueueCatalogueAhead() {
+  // The same file LoadCatalogue reads; when it is missing, LoadCatalogue says so later.
+  int32_t size = 0;
+  const uint8_t* bytes = LoadFile("gameobjs.txt", &size, false);
+  if (bytes == nullptr || pictureLoader != GetTexture) return;
+  // The same parse, into a catalogue of its own, so the names asked for are the ones the
+  // real parse will load, in its order.
+  auto scratch = std::make_unique<ObjectCatalogueState>();
+  Parse(*scratch, bytes, size, {QueuePicture, NoModel});
+}
+
+namespace {
+void Parse(ObjectCatalogueState& cat, const uint8_t* bytes, int32_t size, const Loaders& loaders) {
+  cat = ObjectCatalogueState{};
   if (bytes == nullptr || size <= 0) return;
-  ObjectCatalogueState& cat = ObjectCatalogue;
   Scanner s{bytes, size, 0};
   for (;;) {
     // A group header: "[", the name up to "/", and one more byte (normally "]").
@@ -108,7 +136,7 @@ void ParseCatalogue(const uint8_t* bytes, int32_t size) {
       while (s.More() && !IsBlank(s.Peek()) && s.Peek() != ',') ++s.pos;
       char fileName[kCatalogueFileNameSize];
       CopyName(fileName, bytes + fileStart, s.pos - fileStart, kCatalogueFileNameSize);
-      BindPicture(entry, fileName);
+      BindPicture(entry, fileName, loaders);
 
       if (!s.SkipBlanks()) return;
       if (s.Peek() == '[') {
@@ -123,6 +151,7 @@ void ParseCatalogue(const uint8_t* bytes, int32_t size) {
     }
   }
 }
+}  // namespace
 
 void LoadCatalogue() {
   int32_t size = 0;

@@ -34,6 +34,11 @@ extern ObjectCatalogueState ObjectCatalogue;
 // manager's message; a ".cgo" model that cannot be loaded, with the file table's.
 void LoadCatalogue();
 
+// Reads "gameobjs.txt" quietly (LoadCatalogue reports a missing one) and asks the decoding
+// ahead for every picture the catalogue will load, in its order (QueueTextureAhead). Nothing
+// is asked for while a fuzz target or a test has put its own picture loader in.
+void QueueCatalogueAhead();
+
 // Parses catalogue text of `size` bytes into ObjectCatalogue, which is cleared first.
 // Never reads outside [bytes, bytes + size). A malformed file ends the parse where the
 // bytes run out; what was read before stays. When a table is full (a 33rd group, a 513th

@@ -123,8 +123,20 @@ void PreloadScenes() {
   }
 }
 
+namespace {
+// The scene ShowFirstScene shows for a cursor: one not installed starts at scene 0.
+int32_t FirstScene(int32_t cursor) { return cursor < 0 || cursor >= SceneCount() ? 0 : cursor; }
+}  // namespace
+
+void QueueScenesAhead(int32_t cursor) {
+  QueueCatalogueAhead();
+  char name[32];
+  std::snprintf(name, sizeof name, "_a_back%i.jpg", FirstScene(cursor));
+  QueuePictureAhead(name);
+}
+
 void ShowFirstScene() {
-  if (sceneCursor < 0 || sceneCursor >= SceneCount()) sceneCursor = 0;
+  sceneCursor = FirstScene(sceneCursor);
   crossfadeCountdown = 0.0f;
   shownScene = sceneCursor;
   ReleaseTexture(currentBackground);

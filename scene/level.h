@@ -52,6 +52,10 @@ int32_t SceneCount();
 // Start-up: the catalogue, then every level file into the file table (a missing one is
 // fatal). Nothing is parsed here.
 void PreloadScenes();
+// Asks the decoding ahead (resources/decode_ahead.h) for the pictures PreloadScenes and
+// ShowFirstScene will decode with sceneCursor at `cursor`: the catalogue's, then the first
+// scene's background.
+void QueueScenesAhead(int32_t cursor);
 // Start-up, with sceneCursor set: shows scene sceneCursor (one outside 0..SceneCount()-1
 // starts at scene 0), its background picture and its level.
 void ShowFirstScene();

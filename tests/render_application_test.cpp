@@ -16,10 +16,12 @@
 #include "render/device_setup.h"
 #include "tests/support/recording_device.h"
 #include "render/states.h"
+#include "resources/decode_ahead.h"
 #include "resources/file_table.h"
 #include "resources/settings.h"
 #include "resources/textures.h"
 #include "scene/director.h"
+#include "scene/level.h"
 
 using namespace qh;
 
@@ -205,6 +207,40 @@ TEST_F(ContentLoading, TheShortestSceneDelayIsHalfAMinute) {
   Settings.sceneDelayChoice = 0;
   EXPECT_TRUE(LoadContent());
   EXPECT_EQ(SceneDelayMs, 30000.0f);
+}
+
+// The start-up's decoding ahead asks for exactly the pictures the start-up then loads: every
+// one a worker decoded is taken, and every texture is the one a start-up without it makes.
+TEST_F(ContentLoading, EveryPictureDecodedAheadIsTakenAndTheTexturesAreTheSame) {
+  FixedStepClock clock(0, 16);
+  InstallClock(&clock);
+  auto snapshot = [] {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> textures;
+    for (int32_t i = 0; i < TextureManager.count; ++i) {
+      const Texture* t = TextureManager.records[i]->texture.get();
+      std::vector<uint8_t> bits;
+      for (uint32_t level = 0; level < t->LevelCount(); ++level) {
+        bits.insert(bits.end(), t->Bits(level), t->Bits(level) + size_t{t->Width(level)} * t->Height(level) * 4);
+      }
+      textures.emplace_back(TextureManager.records[i]->name, std::move(bits));
+    }
+    return textures;
+  };
+  ASSERT_TRUE(LoadContent());
+  ASSERT_NE(currentBackground, nullptr);
+  const auto direct = snapshot();
+  ReleaseAllTextures();
+  ResetSceneState();
+  ReleaseAllFiles();
+
+  StartContentDecodeAhead();
+  WaitForDecodeAhead();
+  ASSERT_TRUE(LoadContent());
+  const DecodeAheadCounts counts = DecodeAheadStatistics();
+  EXPECT_GE(counts.decoded, 10);  // the font, the catalogue's JPEG pictures, the background
+  EXPECT_EQ(counts.taken, counts.decoded);
+  EXPECT_GE(counts.queued, counts.decoded);  // TGA files are left to the main thread
+  EXPECT_EQ(snapshot(), direct);
 }
 
 std::vector<std::string> shutdownLog;

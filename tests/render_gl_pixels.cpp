@@ -1,11 +1,13 @@
 // The OpenGL device drawn for real, headless (SDL's offscreen driver over EGL and Mesa's
 // software renderer), and read back from the back buffer: alpha test and blending, the
 // tint, filtering and wrap addressing, the screen-rectangle mapping, culling, depth range,
-// mip levels, texture updates, the letterboxed present, device loss and mesh buffers.
+// mip levels, texture updates and dropped texture memory, the letterboxed present, device
+// loss and mesh buffers.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -480,6 +482,69 @@ TEST_F(GlPixels, ChangedTextureMemoryIsUploadedAgain) {
   FullScreen(0xFFFFFFFF);
   Read();
   EXPECT_RGB_NEAR(At(400, 300), 0, 0, 255, 0);
+}
+
+// The saver's device gives a texture's own memory back once the driver holds its copy. What
+// it draws stays the same, after a reset too; written again, the texture comes back zeroed
+// and is uploaded again; and a new device, which has no copy, draws it as zero texels (black
+// for an opaque texture), never as garbage.
+TEST_F(GlPixels, DroppedTexturePixelsDrawFromTheDriversCopyAndComeBackAsZeroes) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  Texture* kept = MakeTexture(2, 2, {0xFFFF0000});
+  Device->SetTexture(0, kept);
+  FullScreen(0xFFFFFFFF);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 255, 0, 0, 0);
+  EXPECT_FALSE(kept->PixelsDropped());  // off unless asked for
+  EXPECT_NE(kept->Bits(0), nullptr);
+
+  device_->SetDropPixelsAfterUpload(true);
+  Texture* texture = MakeTexture(4, 4, {0xFF00FF00}, D3DFMT_X8R8G8B8, 2);
+  Device->SetTexture(0, texture);
+  FullScreen(0xFFFFFFFF);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 0, 255, 0, 0);
+  EXPECT_TRUE(texture->PixelsDropped());
+  EXPECT_EQ(texture->Bits(0), nullptr);
+  EXPECT_EQ(texture->Bits(1), nullptr);
+  EXPECT_EQ(texture->Width(1), 2u);
+
+  ASSERT_EQ(Device->Reset(&PresentParameters), D3D_OK);
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  Device->SetTexture(0, texture);
+  FullScreen(0xFFFFFFFF);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 0, 255, 0, 0);
+
+  D3DLOCKED_RECT locked;
+  ASSERT_FALSE(Failed(texture->LockRect(0, &locked)));
+  ASSERT_NE(locked.pBits, nullptr);
+  EXPECT_EQ(locked.Pitch, 16);
+  const auto* bytes = static_cast<const uint8_t*>(locked.pBits);
+  EXPECT_EQ(std::count(bytes, bytes + 4 * 16, 0), 4 * 16);
+  texture->UnlockRect(0);
+  Fill(texture, 0, {0xFF0000FF});
+  FullScreen(0xFFFFFFFF);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 0, 0, 255, 0);
+  EXPECT_TRUE(texture->PixelsDropped());
+
+  // A device of its own: nothing of the old one's copies, and no pixels to upload.
+  ReleaseDevice();
+  ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(window_), window_, DeviceConfig{}));
+  device_ = dynamic_cast<GlDevice*>(Device);
+  ASSERT_NE(device_, nullptr);
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  ClearTarget(0xFFFFFFFF);
+  Device->SetTexture(0, texture);
+  FullScreen(0xFFFFFFFF);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 0, 0, 0, 0);
+  ASSERT_FALSE(texture->PixelsDropped());  // the new device keeps them
+  EXPECT_EQ(std::count(texture->Bits(0), texture->Bits(0) + 4 * 16, 0), 4 * 16);
 }
 
 TEST_F(GlPixels, CounterClockwiseCullingDropsTrianglesWoundCounterClockwiseOnScreen) {
