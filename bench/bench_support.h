@@ -88,7 +88,11 @@ class HeadlessSaver {
 
   // Settings, geometry and the data folder.
   void PrepareSettings() {
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    // QH_BENCH_VIDEO=x11 (under an X server) draws into a real window, so the present pays
+    // for putting the picture on the screen as the saver does.
+    const char* video = std::getenv("QH_BENCH_VIDEO");
+    onScreen_ = video != nullptr && video[0] != '\0';
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, onScreen_ ? video : "offscreen", SDL_HINT_OVERRIDE);
     SetMessageBoxesEnabled(false);
     InstallClock(&clock_);
     FixLocalTimeOfDay(12 * 3600 + 34 * 60 + 56);
@@ -105,7 +109,8 @@ class HeadlessSaver {
       return false;
     }
     sdlStarted_ = true;
-    window_ = SDL_CreateWindow("qh-bench", 0, 0, windowWidth, windowHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    window_ = SDL_CreateWindow("qh-bench", 0, 0, windowWidth, windowHeight,
+                               SDL_WINDOW_OPENGL | (onScreen_ ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_HIDDEN));
     if (window_ == nullptr) std::fprintf(stderr, "bench: no window: %s\n", SDL_GetError());
     return window_ != nullptr;
   }
@@ -151,6 +156,7 @@ class HeadlessSaver {
   FixedStepClock clock_;
   SDL_Window* window_ = nullptr;
   bool sdlStarted_ = false;
+  bool onScreen_ = false;
 };
 
 // Shows scene n plainly from now on: its background and level, no change under way, and a
