@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One integration case of the saver as a desktop's screensaver daemon meets it: the long
-# options, drawing into a daemon's window (-window-id, -root), the real XScreenSaver
-# daemon, the system's sleep notice over D-Bus, and the installed desktop files.
+# options, drawing into a daemon's window (-window-id, -root), the real XScreenSaver and
+# MATE daemons, the system's sleep notice over D-Bus, the manual pages, and the installed
+# desktop files.
 # usage: desktop_integration.sh CASE BUILD_DIR SOURCE_DIR
 # BUILD_DIR holds bin/quiet-highland, bin/quiet-highland-render, bin/host_test_window and
 # bin/desktop_test_tool, and the generated share/ tree.
