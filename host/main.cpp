@@ -68,6 +68,9 @@ int ReadCommandLine(int argc, char** argv, qh::ProgramOptions* options) {
     case ProgramOptions::ShowHelp:
       std::fputs(kProgramUsage, stdout);
       return 0;
+    case ProgramOptions::ShowVersion:
+      std::printf("quiet-highland %s\n", kProgramVersion);
+      return 0;
     case ProgramOptions::BadUsage:
       std::fprintf(stderr, "quiet-highland: %s\nTry 'quiet-highland --help' for the options.\n", options->error.c_str());
       return 2;

@@ -4,6 +4,8 @@
 
 namespace qh {
 
+const char* const kProgramVersion = QH_VERSION;
+
 const char* const kProgramUsage =
     "Usage: quiet-highland [SWITCH] [OPTIONS]\n"
     "A living highland nature scene as a screensaver.\n"
@@ -28,7 +30,8 @@ const char* const kProgramUsage =
     "  --nature-sounds, --no-nature-sounds   play the nature sounds or not\n"
     "  --start-scene N    the first scene, from 1\n"
     "\n"
-    "  --help             show this text and exit\n";
+    "  --help             show this text and exit\n"
+    "  --version          print the version (" QH_VERSION ") and exit\n";
 
 bool SettingOverrides::Any() const {
   return sceneDelayChoice || volume || showClock || dayCycle || musicOn || natureSounds || startScene;
@@ -51,7 +54,7 @@ constexpr FlagOption kFlags[] = {
 constexpr const char* kSceneDelays[] = {"30s", "1m", "2m", "3m", "5m", "10m", "never"};
 
 const char* const kValueOptions[] = {"scene-delay", "volume", "start-scene", "window-id"};
-const char* const kPlainOptions[] = {"root", "help"};
+const char* const kPlainOptions[] = {"root", "help", "version"};
 
 bool IsKnownName(const std::string& name) {
   for (const FlagOption& flag : kFlags) {
@@ -208,10 +211,14 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args, const c
       continue;
     }
     const std::string shown = "--" + option.name;
-    if (option.name == "help" || option.name == "root") {
+    if (option.name == "help" || option.name == "version" || option.name == "root") {
       if (option.hasValue) return bad(shown + " takes no value");
       if (option.name == "help") {
         result.outcome = ProgramOptions::ShowHelp;
+        return result;
+      }
+      if (option.name == "version") {
+        result.outcome = ProgramOptions::ShowVersion;
         return result;
       }
       result.drawing = HostDrawing::RootWindow;

@@ -1,5 +1,5 @@
 // The long options, read before the one-letter screensaver switches: XScreenSaver's
-// program conventions (-root, -window-id ID; "-name" and "--name" alike), --help, and the
+// program conventions (-root, -window-id ID; "-name" and "--name" alike), --help, --version, and the
 // seven settings for one run only. What is not a long option is left for the switch rule.
 #pragma once
 #include <cstdint>
@@ -36,7 +36,7 @@ OptionRead ReadSettingOption(const std::vector<std::string>& args, size_t* index
 enum class HostDrawing { None, RootWindow, WindowId };
 
 struct ProgramOptions {
-  enum Outcome { Run, ShowHelp, BadUsage, BadEnvironment } outcome = Run;
+  enum Outcome { Run, ShowHelp, ShowVersion, BadUsage, BadEnvironment } outcome = Run;
   std::string error;                  // one line, for BadUsage and BadEnvironment
   HostDrawing drawing = HostDrawing::None;
   uint64_t windowId = 0;              // WindowId, or RootWindow with $XSCREENSAVER_WINDOW; 0: the root
@@ -59,5 +59,7 @@ bool ApplySettingOverrides(const SettingOverrides& overrides, int32_t sceneCount
 
 // The text --help prints.
 extern const char* const kProgramUsage;
+// The version, CMake's project version; --version prints "quiet-highland " and it.
+extern const char* const kProgramVersion;
 
 }  // namespace qh

@@ -13,6 +13,8 @@ packages=(
   libglib2.0-dev
   xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+  mate-screensaver xscreensaver-data dconf-service dconf-gsettings-backend
+  groff-base mandoc man-db dpkg-dev lintian
   clang libclang-rt-14-dev
 )
 

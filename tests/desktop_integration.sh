@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One integration case of the saver as a desktop's screensaver daemon meets it: the long
-# options, drawing into a daemon's window (-window-id, -root), the real XScreenSaver
-# daemon, the system's sleep notice over D-Bus, and the installed desktop files.
+# options, drawing into a daemon's window (-window-id, -root), the real XScreenSaver and
+# MATE daemons, the system's sleep notice over D-Bus, the manual pages, and the installed
+# desktop files.
 # usage: desktop_integration.sh CASE BUILD_DIR SOURCE_DIR
 # BUILD_DIR holds bin/quiet-highland, bin/quiet-highland-render, bin/host_test_window and
 # bin/desktop_test_tool, and the generated share/ tree.
@@ -26,8 +27,11 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL ($case_name): $*" >&2
-  for log in saver.log saver.err xss.log bus.log logind.log xvfb.log; do
-    if [ -s "$work/$log" ]; then sed "s/^/  $log: /" "$work/$log" | tail -40 >&2; fi
+  for log in saver.log saver.err xss.log bus.log logind.log xvfb.log mate.log; do
+    # MATE's debug log: only its lines about themes, jobs and their programs.
+    if [ -s "$work/$log" ]; then
+      grep -E -v "not raising|geometry|resize_window|_grab|fade" "$work/$log" | sed "s/^/  $log: /" | tail -40 >&2
+    fi
   done
   exit 1
 }
@@ -57,6 +61,137 @@ start_x() {
   grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -1 "$work/display")"
   root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
+}
+
+# SDL sees one display under Xvfb; Xorg's dummy driver offers outputs that xrandr can switch
+# on: a 16:9 monitor (1024x576 at 0,0) and a 4:3 one of another size beside it (800x600 at
+# 1024,0). Xorg needs root.
+start_two_monitors() {
+  printf '%s\n' 'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 256000' 'EndSection' \
+    'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' '  DefaultDepth 24' '  SubSection "Display"' \
+    '    Depth 24' '    Virtual 2048 1024' '  EndSubSection' 'EndSection' >"$work/xorg.conf"
+  Xorg -noreset -nolisten tcp -config "$work/xorg.conf" -logfile "$work/xorg.log" -displayfd 3 \
+    3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  local i
+  for i in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done
+  grep -q '^[0-9]' "$work/display" || fail "Xorg with the dummy driver did not start (it needs root)"
+  export DISPLAY=":$(head -1 "$work/display")"
+  root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  xrandr --output DUMMY0 --mode 1024x576 >/dev/null 2>&1 || fail "no 1024x576 mode on DUMMY0"
+  xrandr --addmode DUMMY1 800x600 && xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 ||
+    fail "could not switch on a second output"
+  xrandr | grep -q "DUMMY1 connected 800x600+1024+0" || fail "the second monitor is not there: $(xrandr)"
+}
+
+# A system user of the test's own, for a daemon that will not run programs as root.
+make_user() {
+  id "$1" >/dev/null 2>&1 ||
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$1" ||
+    fail "can't create the user $1 for the daemon"
+}
+
+skip() {
+  echo "SKIP ($case_name): $*"
+  exit 77
+}
+
+# MATE's daemon on two monitors, as a user of its own with a private session bus, the theme
+# chosen with gsettings as MATE's preferences choose it: the daemon finds the theme in the
+# screensaver menu of $1 (a share folder, ahead of /usr/share), starts the program $2 once
+# per monitor, which draw the scene and only one of which plays sound, and on deactivation
+# they end within a second. MATE runs only programs that lie in its own folders or
+# XScreenSaver's (/usr/libexec/xscreensaver): with $3 = "namespace", a folder holding a link
+# to $2 is seen there instead, in a mount namespace of the daemon's own, so the machine's
+# folder is never touched.
+mate_daemon_runs() {
+  local share=$1 program=$2 programs="" i daemon_path=/usr/bin:/bin
+  if [ "${3:-}" = namespace ]; then
+    programs=$work/xscreensaver-programs
+    mkdir -p "$programs"
+    ln -s "$program" "$programs/quiet-highland"
+    # Only through that folder, even when the machine has a quiet-highland of its own.
+    daemon_path=/nonexistent
+  fi
+  [ "$(id -u)" -eq 0 ] || skip "needs root: Xorg's two monitors and a user of the daemon's own"
+  start_two_monitors
+  make_user qh-mate
+  local home=$work/mate-home
+  mkdir -p "$home/.config" "$home/run" "$work/mate-log"
+  # The daemon hands its programs a bare environment (DISPLAY, HOME, PATH, a few more):
+  # ALSA's per-user file in that HOME sends the sound into a file, so the test sees which
+  # of the programs opened the sound device.
+  printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "raw"\n}\n' \
+    "$work/mate-log/sound.raw" >"$home/.asoundrc"
+  chown -R qh-mate "$home" "$work/mate-log"
+  chmod 700 "$home/run"
+  as_mate() {
+    runuser -u qh-mate -- env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+      XDG_RUNTIME_DIR="$home/run" XDG_CURRENT_DESKTOP=MATE XDG_DATA_DIRS="$share:/usr/share" \
+      DISPLAY="$DISPLAY" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" \
+      DBUS_SESSION_BUS_ADDRESS="unix:path=$home/run/bus" "$@"
+  }
+  # The session bus starts dconf, which keeps what gsettings sets, in the daemon's HOME.
+  as_mate dbus-daemon --session --nofork --address="unix:path=$home/run/bus" >"$work/bus.log" 2>&1 &
+  pids+=($!)
+  for i in $(seq 100); do [ -S "$home/run/bus" ] && break; sleep 0.1; done
+  [ -S "$home/run/bus" ] || fail "the daemon's session bus did not start"
+  as_mate gsettings set org.mate.screensaver mode single &&
+    as_mate gsettings set org.mate.screensaver themes "['screensavers-quiet-highland']" &&
+    as_mate gsettings set org.mate.screensaver lock-enabled false || fail "gsettings could not choose the theme"
+  local daemon=(as_mate mate-screensaver --no-daemon --debug)
+  if [ -n "$programs" ]; then
+    daemon=(unshare --mount --propagation private -- sh -c 'mount --bind "$0" /usr/libexec/xscreensaver && exec "$@"'
+            "$programs" runuser -u qh-mate -- env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+            XDG_RUNTIME_DIR="$home/run" XDG_CURRENT_DESKTOP=MATE XDG_DATA_DIRS="$share:/usr/share" \
+            DISPLAY="$DISPLAY" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" \
+            DBUS_SESSION_BUS_ADDRESS="unix:path=$home/run/bus" PATH="$daemon_path" \
+            /usr/bin/mate-screensaver --no-daemon --debug)
+  fi
+  "${daemon[@]}" >"$work/mate.log" 2>&1 &
+  pids+=($!)
+  for i in $(seq 100); do as_mate mate-screensaver-command --query >/dev/null 2>&1 && break; sleep 0.2; done
+  as_mate mate-screensaver-command --activate >/dev/null 2>&1 || fail "mate-screensaver-command --activate failed"
+  local savers=()
+  for i in $(seq 100); do
+    mapfile -t savers < <(pgrep -u qh-mate -f '^quiet-highland -root$')
+    [ ${#savers[@]} -ge 2 ] && break
+    sleep 0.2
+  done
+  ! grep -q "Could not find information for theme" "$work/mate.log" ||
+    fail "MATE did not find the theme: $(grep "Could not find" "$work/mate.log")"
+  grep -q "Setting command for job: 'quiet-highland -root'" "$work/mate.log" ||
+    fail "MATE found no program to run for the theme"
+  [ ${#savers[@]} -eq 2 ] || fail "${#savers[@]} programs for two monitors"
+  for saver_pid in "${savers[@]}"; do
+    tr '\0' '\n' <"/proc/$saver_pid/environ" | grep -q '^XSCREENSAVER_WINDOW=0x' ||
+      fail "a program was started without XSCREENSAVER_WINDOW"
+    [ "$(readlink "/proc/$saver_pid/exe")" = "$(readlink -f "$program")" ] ||
+      fail "MATE ran $(readlink "/proc/$saver_pid/exe"), not $program"
+  done
+  # MATE's window fills each monitor; the picture keeps 4:3 in it.
+  wait_for_sky 90 "$root_id" 768 576 128 0 || fail "no sky on the first monitor"
+  wait_for_sky 20 "$root_id" 800 600 1024 0 || fail "no sky on the second monitor"
+  local playing=0 p
+  for p in "${savers[@]}"; do
+    ls -l "/proc/$p/fd" 2>/dev/null | grep -qF "$work/mate-log/sound.raw" && playing=$((playing + 1))
+  done
+  [ "$playing" -eq 1 ] || fail "$playing of the two programs opened the sound device (one expected)"
+  [ -s "$work/mate-log/sound.raw" ] || fail "no sound was played"
+  local started=$(now_ms)
+  as_mate mate-screensaver-command --deactivate >/dev/null 2>&1
+  # The daemon reaps its children in its own time: a zombie has ended.
+  running() { [ -e "/proc/$1" ] && [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
+  for p in "${savers[@]}"; do
+    while running "$p"; do
+      [ $(($(now_ms) - started)) -lt 1000 ] || fail "a program still runs 1 s after --deactivate"
+      sleep 0.02
+    done
+  done
+  echo "both ended $(($(now_ms) - started)) ms after mate-screensaver-command --deactivate"
+  sleep 0.3
+  # The daemon logs what its programs write to stderr.
+  ! grep -q "command output" "$work/mate.log" || fail "the program wrote to stderr: $(grep "command output" "$work/mate.log")"
 }
 
 start_saver() {
@@ -124,6 +259,11 @@ case "$case_name" in
     grep -q -- "--window-id" "$work/out" && grep -q -- "--scene-delay" "$work/out" || fail "no usage on stdout"
     [ ! -s "$work/err" ] || fail "--help wrote to stderr"
     "$saver" -help >"$work/out2" 2>/dev/null && cmp -s "$work/out" "$work/out2" || fail "-help is not --help"
+    # One version, CMake's project version, in --version and in --help.
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    [ -n "$version" ] || fail "no project version in the build's CMakeCache.txt"
+    [ "$("$saver" --version 2>&1)" = "quiet-highland $version" ] || fail "--version: $("$saver" --version 2>&1)"
+    grep -qF -- "--version          print the version ($version)" "$work/out" || fail "--help does not show the version"
     "$saver" --bogus >"$work/out" 2>"$work/err"
     [ $? -eq 2 ] || fail "an unknown long option did not exit 2"
     [ "$(wc -l <"$work/err")" -eq 2 ] || fail "not one line and the hint: $(cat "$work/err")"
@@ -237,9 +377,7 @@ case "$case_name" in
     # XScreenSaver will not launch programs as root: run the daemon as a user of its own.
     daemon_user=()
     if [ "$(id -u)" -eq 0 ]; then
-      id qh-xscreensaver >/dev/null 2>&1 ||
-        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin qh-xscreensaver ||
-        fail "can't create a user for the daemon"
+      make_user qh-xscreensaver
       daemon_user=(runuser -u qh-xscreensaver --)
     fi
     home=$work/xss-home
@@ -349,23 +487,20 @@ EOF
     expect_quick_clean_end SIGTERM
     ;;
 
+  mate_daemon_runs_it)
+    # The theme entry of the build tree, and the program it runs.
+    mate_daemon_runs "$build/share" "$saver" namespace
+    ;;
+
+  mate_daemon_runs_the_installed_theme)
+    # After the package's installation (tests/package_integration.sh runs this case): the
+    # theme from /usr/share, the program from /usr/bin through XScreenSaver's folder.
+    [ -x /usr/bin/quiet-highland ] || fail "quiet-highland is not installed in /usr"
+    mate_daemon_runs /usr/share /usr/bin/quiet-highland
+    ;;
+
   saver_covers_every_monitor)
-    # SDL sees one display under Xvfb; Xorg's dummy driver offers outputs that xrandr can
-    # switch on: a 16:9 monitor and a 4:3 one of another size beside it.
-    printf '%s\n' 'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 256000' 'EndSection' \
-      'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' '  DefaultDepth 24' '  SubSection "Display"' \
-      '    Depth 24' '    Virtual 2048 1024' '  EndSubSection' 'EndSection' >"$work/xorg.conf"
-    Xorg -noreset -nolisten tcp -config "$work/xorg.conf" -logfile "$work/xorg.log" -displayfd 3 \
-      3>"$work/display" 2>"$work/xvfb.log" &
-    pids+=($!)
-    for i in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done
-    grep -q '^[0-9]' "$work/display" || fail "Xorg with the dummy driver did not start (it needs root)"
-    export DISPLAY=":$(head -1 "$work/display")"
-    root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
-    xrandr --output DUMMY0 --mode 1024x576 >/dev/null 2>&1 || fail "no 1024x576 mode on DUMMY0"
-    xrandr --addmode DUMMY1 800x600 && xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 ||
-      fail "could not switch on a second output"
-    xrandr | grep -q "DUMMY1 connected 800x600+1024+0" || fail "the second monitor is not there: $(xrandr)"
+    start_two_monitors
     start_saver /s
     # 16:9 at the left: the picture is 768x576 between bars of 128; 4:3 at the right: filled.
     wait_for_sky 90 "$root_id" 768 576 128 0 || fail "no sky on the first monitor"
@@ -376,6 +511,36 @@ EOF
     kill -TERM "$saver_pid"
     wait_exit 5 || fail "still running 5 s after SIGTERM"
     [ "$rc" -eq 0 ] || fail "exit code $rc"
+    ;;
+
+  manual_pages_cover_every_option)
+    # The pages render without a warning, and every option a program's --help names has
+    # its place in the program's page.
+    for page in "$build/share/man/man1/quiet-highland.1" "$build/share/man/man1/quiet-highland-render.1"; do
+      [ -f "$page" ] || fail "no manual page $page"
+      groff -man -ww -z "$page" >"$work/groff.log" 2>&1 && [ ! -s "$work/groff.log" ] ||
+        fail "groff warns about $(basename "$page"): $(cat "$work/groff.log")"
+      mandoc -T lint -W style "$page" >"$work/mandoc.log" 2>&1 ||
+        fail "mandoc finds faults in $(basename "$page"): $(cat "$work/mandoc.log")"
+      grep -q "^\.TH .*\"Quiet Highland $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")\"" "$page" ||
+        fail "$(basename "$page") does not carry the project's version"
+    done
+    page_has_options() {  # $1: the page, $2: the program's --help text
+      local text missing="" option
+      text=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$1")
+      for option in $(grep -oE -- '--[a-z][a-z-]*' "$2" | sort -u); do
+        grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$text" || missing="$missing $option"
+      done
+      [ -z "$missing" ] || fail "$(basename "$1") lacks$missing"
+    }
+    "$saver" --help >"$work/saver.help" || fail "quiet-highland --help"
+    page_has_options "$build/share/man/man1/quiet-highland.1" "$work/saver.help"
+    "$render" --help >"$work/render.help" 2>&1 || fail "quiet-highland-render --help"
+    page_has_options "$build/share/man/man1/quiet-highland-render.1" "$work/render.help"
+    # The one-letter switches too.
+    for switch in /s /p /c; do
+      grep -qE "^\.B[IR]? $switch" "$build/share/man/man1/quiet-highland.1" || fail "quiet-highland.1 lacks $switch"
+    done
     ;;
 
   desktop_files_are_valid)

@@ -47,14 +47,18 @@ TEST(ProgramOptionsTest, RootTakesTheDaemonsWindowFromTheEnvironment) {
   EXPECT_NE(bad.error.find("\"window\""), std::string::npos);
 }
 
-TEST(ProgramOptionsTest, HelpWinsWhereverItStands) {
+TEST(ProgramOptionsTest, HelpAndVersionEndTheRunWhereverTheyStand) {
   EXPECT_EQ(Parse({"--help"}).outcome, ProgramOptions::ShowHelp);
   EXPECT_EQ(Parse({"-help"}).outcome, ProgramOptions::ShowHelp);
   EXPECT_EQ(Parse({"/s", "--volume", "3", "--help"}).outcome, ProgramOptions::ShowHelp);
   EXPECT_EQ(Parse({"--help=yes"}).outcome, ProgramOptions::BadUsage);
-  // The usage names every option.
+  EXPECT_EQ(Parse({"-version"}).outcome, ProgramOptions::ShowVersion);
+  EXPECT_EQ(Parse({"/c", "--version", "--help"}).outcome, ProgramOptions::ShowVersion);
+  EXPECT_EQ(Parse({"--version=2"}).outcome, ProgramOptions::BadUsage);
+  // The usage names every option, and the version.
+  EXPECT_NE(std::string(kProgramUsage).find(std::string("(") + kProgramVersion + ")"), std::string::npos);
   for (const char* name : {"--root", "--window-id", "--scene-delay", "--volume", "--no-clock", "--no-day-cycle",
-                           "--no-music", "--no-nature-sounds", "--start-scene", "--help"}) {
+                           "--no-music", "--no-nature-sounds", "--start-scene", "--help", "--version"}) {
     EXPECT_NE(std::string(kProgramUsage).find(name), std::string::npos) << name;
   }
 }
