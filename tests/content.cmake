@@ -13,6 +13,7 @@ target_compile_definitions(qh_content_tests PRIVATE
   QH_CONTENT_GENERATOR="$<TARGET_FILE:qh-make-content>"
   QH_CAPTURE_TOOL="$<TARGET_FILE:quiet-highland-render>"
   QH_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden")
+target_include_directories(qh_content_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(qh_content_tests PRIVATE PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::VORBISFILE
                       GTest::gtest GTest::gtest_main)
 add_dependencies(qh_content_tests qh_content quiet-highland-render)

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "golden_support.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -897,9 +899,8 @@ bool SavePng(const Decoded& d, const fs::path& path) {
   return ok;
 }
 
-// Against a golden picture, with the tolerance of the engine's golden tests: rasterisers
-// differ by a level or two at filtered and blended texels; a changed picture differs by
-// far more, over far more pixels. QH_UPDATE_GOLDEN=1 writes the frame as the golden instead.
+// Against a golden picture, with the tolerance of the engine's golden tests.
+// QH_UPDATE_GOLDEN=1 writes the frame as the golden instead.
 void ExpectLikeGolden(const Decoded& frame, const std::string& name) {
   const fs::path golden = fs::path(QH_GOLDEN_DIR) / name;
   const Decoded got = Quarter(frame);
@@ -910,20 +911,8 @@ void ExpectLikeGolden(const Decoded& frame, const std::string& name) {
   const Decoded want = Decode(ReadAll(golden.string()));
   ASSERT_EQ(want.w, got.w) << golden << " (QH_UPDATE_GOLDEN=1 writes it)";
   ASSERT_EQ(want.h, got.h);
-  size_t differing = 0;
-  double total = 0;
-  for (size_t i = 0; i < got.rgba.size(); i += 4) {
-    int worst = 0;
-    for (size_t c = 0; c < 3; ++c) {
-      const int d = std::abs(int(got.rgba[i + c]) - int(want.rgba[i + c]));
-      total += d;
-      worst = std::max(worst, d);
-    }
-    differing += worst > 24;
-  }
-  const size_t pixels = got.rgba.size() / 4;
-  EXPECT_LE(differing, pixels / 500) << "the frame differs from " << golden;
-  EXPECT_LE(total / (double(pixels) * 3), 1.0) << "the frame differs from " << golden;
+  const golden::Difference d = golden::Compare(got.rgba, want.rgba);
+  EXPECT_TRUE(d.Within()) << "the frame differs from " << golden << ": " << d.differing << " pixels off, mean " << d.mean;
 }
 
 // How far a frame is from showing scene `scene`'s background: the mean difference per
