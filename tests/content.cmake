@@ -11,7 +11,9 @@ add_executable(qh_content_tests ${CMAKE_CURRENT_SOURCE_DIR}/content_test.cpp)
 target_compile_definitions(qh_content_tests PRIVATE
   QH_CONTENT_DIR="${QH_SHARE_DIR}"
   QH_CONTENT_GENERATOR="$<TARGET_FILE:qh-make-content>"
-  QH_CAPTURE_TOOL="$<TARGET_FILE:quiet-highland-render>")
+  QH_CAPTURE_TOOL="$<TARGET_FILE:quiet-highland-render>"
+  QH_GOLDEN_DIR="${CMAKE_SOURCE_DIR}/tests/golden")
+target_include_directories(qh_content_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(qh_content_tests PRIVATE PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::VORBISFILE
                       GTest::gtest GTest::gtest_main)
 add_dependencies(qh_content_tests qh_content quiet-highland-render)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "golden_support.h"
 
 namespace fs = std::filesystem;
 
@@ -214,10 +217,10 @@ class ContentTest : public ::testing::Test {
 TEST_F(ContentTest, InstallerValuesDescribeTheScenes) {
   const auto ex = SettingsEx();
   ASSERT_EQ(ex.size(), 10u);
-  ASSERT_EQ(ex[0], 5) << "five scenes are installed";
+  ASSERT_EQ(ex[0], 8) << "eight scenes are installed";
   std::set<int> kinds;
   for (int i = 0; i < ex[0]; ++i) {
-    EXPECT_GE(ex[2 + i], 1) << "scene " << i << " has no ambient sound";
+    EXPECT_GE(ex[2 + i], 0);
     EXPECT_LE(ex[2 + i], 3);
     kinds.insert(ex[2 + i]);
     // The scenes follow each other in a ring: no scene sounds like the one before it,
@@ -225,8 +228,7 @@ TEST_F(ContentTest, InstallerValuesDescribeTheScenes) {
     const int next = (i + 1) % ex[0];
     EXPECT_NE(ex[2 + i], ex[2 + next]) << "scenes " << i << " and " << next << " sound the same";
   }
-  EXPECT_EQ(kinds, (std::set<int>{1, 2, 3})) << "birds, brook and waterfall each belong to a scene";
-  for (int i = ex[0]; i < 8; ++i) EXPECT_EQ(ex[2 + i], 0);
+  EXPECT_EQ(kinds, (std::set<int>{0, 1, 2, 3})) << "birds, brook, waterfall and silence each belong to a scene";
   EXPECT_FALSE(fs::exists(kData + "/level" + std::to_string(ex[0]) + ".lev")) << "a level file beyond the count";
   const auto reg = ReadAll(kShare + "/registry.reg");
   const std::string r(reg.begin(), reg.end());
@@ -293,7 +295,7 @@ TEST_F(ContentTest, CatalogueNamesOnlyFilesThatLoad) {
 }
 
 TEST_F(ContentTest, LevelsParseAndUseEveryBehaviour) {
-  ASSERT_EQ(sceneCount, 5);
+  ASSERT_EQ(sceneCount, 8);
   ASSERT_TRUE(levelsParse);
   std::map<std::string, int> behaviours;
   for (int i = 0; i < sceneCount; ++i) {
@@ -347,7 +349,7 @@ TEST_F(ContentTest, LevelsParseAndUseEveryBehaviour) {
 // Every scene lives: a sky drifts behind it, water moves in it and branches sway at its
 // edge; wherever a waterfall falls, spray rises from its foot.
 TEST_F(ContentTest, EachSceneUsesTheBehavioursWhereTheyBelong) {
-  ASSERT_EQ(sceneCount, 5);
+  ASSERT_EQ(sceneCount, 8);
   for (int i = 0; i < sceneCount; ++i) {
     SCOPED_TRACE("level " + std::to_string(i));
     int skies = 0, waters = 0, leaves = 0;
@@ -619,6 +621,139 @@ TEST(ContentSoundTest, BirdsSingAndFadeAtTheEnds) {
   }
 }
 
+// ---- birdsong ----------------------------------------------------------------------------
+
+// The power spectrum of `n` samples (a power of two) from `at`, under a Hann window.
+std::vector<double> PowerSpectrum(const std::vector<float>& x, size_t at, size_t n) {
+  std::vector<std::complex<double>> a(n);
+  for (size_t i = 0; i < n; ++i) a[i] = x[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(n)));
+  for (size_t i = 1, j = 0; i < n; ++i) {  // bit reversal, then the butterflies
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1) {
+    const std::complex<double> w = std::polar(1.0, -2 * M_PI / double(len));
+    for (size_t i = 0; i < n; i += len) {
+      std::complex<double> wk = 1;
+      for (size_t k = 0; k < len / 2; ++k, wk *= w) {
+        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * wk;
+        a[i + k] = u + v;
+        a[i + k + len / 2] = u - v;
+      }
+    }
+  }
+  std::vector<double> p(n / 2);
+  for (size_t k = 0; k < n / 2; ++k) p[k] = std::norm(a[k]);
+  return p;
+}
+
+// A recording's song frame by frame (23 ms windows, 6 ms apart): the strongest pitch
+// between 1.2 and 7 kHz where the frame is within 30 dB of the loudest, and over the whole
+// recording the energy around twice and three times that pitch against the energy
+// around it. Bands widen with the harmonic, since a sweeping note's harmonic sweeps faster.
+struct Song {
+  std::vector<double> contour;  // log2 of the pitch, NaN where the bird is silent
+  double second = 0, third = 0;  // dB against the fundamental
+};
+Song Analyse(const Pcm& p) {
+  constexpr size_t kN = 1024, kHop = 256;
+  const double bin = 44100.0 / kN;
+  std::vector<float> mono(p.l.size());
+  for (size_t i = 0; i < mono.size(); ++i) mono[i] = p.l[i] + p.r[i];
+  std::vector<std::vector<double>> spectra;
+  std::vector<size_t> peaks;
+  double loudest = 0;
+  for (size_t at = 0; at + kN <= mono.size(); at += kHop) {
+    spectra.push_back(PowerSpectrum(mono, at, kN));
+    const auto& s = spectra.back();
+    size_t k0 = size_t(1200 / bin);
+    for (size_t k = k0; k < size_t(7000 / bin); ++k) k0 = s[k] > s[k0] ? k : k0;
+    peaks.push_back(k0);
+    loudest = std::max(loudest, s[k0]);
+  }
+  Song song;
+  double e1 = 0, e2 = 0, e3 = 0;
+  auto band = [](const std::vector<double>& s, size_t centre, size_t half) {
+    double e = 0;
+    for (size_t k = centre - half; k <= centre + half && k < s.size(); ++k) e += s[k];
+    return e;
+  };
+  for (size_t f = 0; f < spectra.size(); ++f) {
+    const auto& s = spectra[f];
+    const size_t k0 = peaks[f];
+    if (s[k0] < loudest * 1e-3) {
+      song.contour.push_back(std::nan(""));
+      continue;
+    }
+    song.contour.push_back(std::log2(double(k0) * bin));
+    e1 += band(s, k0, 8);
+    e2 += band(s, 2 * k0, 16);
+    e3 += band(s, 3 * k0, 24);
+  }
+  song.second = 10 * std::log10(e2 / e1);
+  song.third = 10 * std::log10(e3 / e1);
+  return song;
+}
+
+// How far two songs are from being one song shifted in time and transposed: the smallest,
+// over every time shift where most of the shorter song's notes meet notes of the other,
+// of the spread (in octaves) of the pitch difference between them.
+double DistanceAsTransposed(const std::vector<double>& a, const std::vector<double>& b) {
+  const auto voiced = [](const std::vector<double>& v) {
+    return size_t(std::count_if(v.begin(), v.end(), [](double x) { return !std::isnan(x); }));
+  };
+  const size_t need = std::min(voiced(a), voiced(b)) / 2;
+  double best = 1e9;
+  const long na = long(a.size()), nb = long(b.size());
+  for (long lag = -nb; lag < na; ++lag) {
+    double sum = 0, sum2 = 0;
+    size_t both = 0;
+    for (long i = std::max(0L, lag); i < na && i - lag < nb; ++i) {
+      const double x = a[size_t(i)], y = b[size_t(i - lag)];
+      if (std::isnan(x) || std::isnan(y)) continue;
+      sum += x - y;
+      sum2 += (x - y) * (x - y);
+      ++both;
+    }
+    if (both < need || both < 40) continue;
+    const double mean = sum / double(both);
+    best = std::min(best, std::sqrt(std::max(0.0, sum2 / double(both) - mean * mean)));
+  }
+  return best;
+}
+
+TEST(ContentSoundTest, BirdsWhistleThreeDifferentSongs) {
+  std::vector<Song> songs;
+  for (int i = 1; i <= 3; ++i) {
+    SCOPED_TRACE(i);
+    const Pcm b = DecodeOgg(kData + "/Sounds/birds" + std::to_string(i) + ".ogg");
+    ASSERT_GT(b.l.size(), 44100u);
+    songs.push_back(Analyse(b));
+    std::printf("birds%d: second harmonic %.1f dB, third %.1f dB\n", i, songs.back().second, songs.back().third);
+    EXPECT_LE(songs.back().second, -25.0) << "the notes are not whistled";
+    EXPECT_LE(songs.back().third, -25.0) << "the notes are not whistled";
+    // Song, not one held note: the pitch ranges over more than half an octave.
+    std::vector<double> pitches;
+    for (double c : songs.back().contour) if (!std::isnan(c)) pitches.push_back(c);
+    ASSERT_GT(pitches.size(), 50u) << "hardly any song";
+    std::sort(pitches.begin(), pitches.end());
+    EXPECT_GT(pitches[pitches.size() * 95 / 100] - pitches[pitches.size() * 5 / 100], 0.5);
+  }
+  // The measure itself: a song against its own copy a semitone up is the same song.
+  std::vector<double> up = songs[0].contour;
+  for (double& c : up) c += 1.0 / 12;
+  EXPECT_LT(DistanceAsTransposed(songs[0].contour, up), 0.01);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = i + 1; j < 3; ++j) {
+      const double d = DistanceAsTransposed(songs[size_t(i)].contour, songs[size_t(j)].contour);
+      std::printf("birds%d against birds%d: %.2f octaves apart at best\n", i + 1, j + 1, d);
+      EXPECT_GT(d, 0.15) << "birds" << i + 1 << " and birds" << j + 1 << " sing the same song";
+    }
+  }
+}
+
 TEST(ContentSoundTest, MusicIsLongAndLoopsWithoutAClick) {
   const Pcm m = DecodeOgg(kData + "/music.ogg");
   ASSERT_EQ(m.rate, 44100);
@@ -691,7 +826,8 @@ TEST(ContentGeneratorTest, LinksCanBeRewrittenForAnInstallPrefix) {
 // Runs the capture tool on the bundled scenes, starting with the given one (chosen in a
 // settings file of its own, 30 s per scene, no clock, no day cycle), for `frames` frames
 // of `dt` ms, and returns the frames listed in `at`; empty when the tool failed.
-std::vector<Decoded> Capture(int scene, int frames, int dt, const std::vector<int>& at, const fs::path& work) {
+std::vector<Decoded> Capture(int scene, int frames, int dt, const std::vector<int>& at, const fs::path& work,
+                             const std::string& extra = "") {
   const fs::path config = work / ("config" + std::to_string(scene));
   fs::create_directories(config / "quiet-highland");
   {
@@ -706,7 +842,7 @@ std::vector<Decoded> Capture(int scene, int frames, int dt, const std::vector<in
   const std::string pattern = (work / ("scene" + std::to_string(scene) + "_%03d.png")).string();
   const std::string cmd = "XDG_CONFIG_HOME='" + config.string() + "' XDG_CONFIG_DIRS=/nonexistent SDL_AUDIODRIVER=dummy '" +
                           std::string(QH_CAPTURE_TOOL) + "' --frames " + std::to_string(frames) + " --dt " +
-                          std::to_string(dt) + " --time 10:30:00 --at " + list + " --png '" + pattern + "'";
+                          std::to_string(dt) + " --time 10:30:00 --at " + list + " --png '" + pattern + "' " + extra;
   std::vector<Decoded> out;
   if (std::system(cmd.c_str()) != 0) return out;
   for (int f : at) {
@@ -717,8 +853,67 @@ std::vector<Decoded> Capture(int scene, int frames, int dt, const std::vector<in
   return out;
 }
 
-// The frames of one bundled scene at 0 and 1000 ms.
-std::vector<Decoded> CaptureScene(int scene, const fs::path& work) { return Capture(scene, 51, 20, {0, 50}, work); }
+// The frames of one bundled scene at 0 and 2000 ms, and its nature sound alone (no music)
+// over those two seconds into `wav`.
+std::vector<Decoded> CaptureScene(int scene, const fs::path& work, const fs::path& wav) {
+  return Capture(scene, 101, 20, {0, 100}, work, "--no-music --nature-sounds --wav '" + wav.string() + "'");
+}
+
+// The largest sample of a 16-bit PCM WAV file's data chunk; -1 when it has none.
+int WavPeak(const fs::path& path) {
+  const auto b = ReadAll(path.string());
+  for (size_t at = 12; at + 8 <= b.size();) {
+    const uint32_t size = U32(b, at + 4);
+    if (std::memcmp(&b[at], "data", 4) == 0) {
+      int peak = 0;
+      for (size_t i = at + 8; i + 1 < b.size() && i < at + 8 + size; i += 2)
+        peak = std::max(peak, std::abs(int(int16_t(uint16_t(b[i] | b[i + 1] << 8)))));
+      return peak;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return -1;
+}
+
+// A frame as its golden picture keeps it: each 2x2 block of pixels averaged.
+Decoded Quarter(const Decoded& f) {
+  Decoded q;
+  q.w = f.w / 2;
+  q.h = f.h / 2;
+  q.rgba.resize(size_t(q.w) * q.h * 4);
+  for (int y = 0; y < q.h; ++y)
+    for (int x = 0; x < q.w; ++x)
+      for (int c = 0; c < 4; ++c) {
+        int sum = 0;
+        for (int k = 0; k < 4; ++k) sum += f.rgba[(size_t(2 * y + k / 2) * f.w + size_t(2 * x + k % 2)) * 4 + size_t(c)];
+        q.rgba[(size_t(y) * q.w + size_t(x)) * 4 + size_t(c)] = uint8_t((sum + 2) / 4);
+      }
+  return q;
+}
+
+bool SavePng(const Decoded& d, const fs::path& path) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(d.rgba.data()), d.w, d.h, 32, d.w * 4,
+                                                      SDL_PIXELFORMAT_ABGR8888);
+  const bool ok = s && IMG_SavePNG(s, path.c_str()) == 0;
+  if (s) SDL_FreeSurface(s);
+  return ok;
+}
+
+// Against a golden picture, with the tolerance of the engine's golden tests.
+// QH_UPDATE_GOLDEN=1 writes the frame as the golden instead.
+void ExpectLikeGolden(const Decoded& frame, const std::string& name) {
+  const fs::path golden = fs::path(QH_GOLDEN_DIR) / name;
+  const Decoded got = Quarter(frame);
+  if (const char* update = std::getenv("QH_UPDATE_GOLDEN"); update != nullptr && *update == '1') {
+    EXPECT_TRUE(SavePng(got, golden)) << golden;
+    return;
+  }
+  const Decoded want = Decode(ReadAll(golden.string()));
+  ASSERT_EQ(want.w, got.w) << golden << " (QH_UPDATE_GOLDEN=1 writes it)";
+  ASSERT_EQ(want.h, got.h);
+  const golden::Difference d = golden::Compare(got.rgba, want.rgba);
+  EXPECT_TRUE(d.Within()) << "the frame differs from " << golden << ": " << d.differing << " pixels off, mean " << d.mean;
+}
 
 // How far a frame is from showing scene `scene`'s background: the mean difference per
 // colour channel over the pixels where that picture is opaque; below 25 it is that picture.
@@ -741,7 +936,8 @@ TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
   fs::remove_all(work);
   for (int i = 0; i < sceneCount; ++i) {
     SCOPED_TRACE("scene " + std::to_string(i));
-    const auto frames = CaptureScene(i, work);
+    const fs::path wav = work / ("scene" + std::to_string(i) + ".wav");
+    const auto frames = CaptureScene(i, work, wav);
     ASSERT_EQ(frames.size(), 2u) << "the capture tool failed";
     ASSERT_EQ(frames[0].w, 800);
     ASSERT_EQ(frames[1].w, 800);
@@ -753,7 +949,18 @@ TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
         EXPECT_GT(DistanceFromBackground(frames[1], other), 25.0) << "it looks like scene " << other;
       }
     }
-    // Alive: a second later, every sky, water, waterfall, spray and leaves rectangle has changed.
+    // Its nature sound plays from the start, as the installer's table says; a silent scene
+    // is silent.
+    const int kind = SettingsEx()[size_t(2 + i)];
+    const int peak = WavPeak(wav);
+    if (kind == 0) {
+      EXPECT_EQ(peak, 0) << "a silent scene makes a sound";
+    } else {
+      EXPECT_GT(peak, 1000) << "no nature sound of kind " << kind;
+    }
+    // At a fixed time, the frame is the scene's golden picture.
+    ExpectLikeGolden(frames[1], "bundled_scene" + std::to_string(i) + ".png");
+    // Alive: two seconds later, every sky, water, waterfall, spray and leaves rectangle has changed.
     for (const Object& o : levels[size_t(i)]) {
       const std::string& n = o.name;
       const bool moves = n.find("sky") != std::string::npos || n.find("water") != std::string::npos ||
@@ -770,27 +977,27 @@ TEST_F(ContentTest, EachSceneIsDrawnAndAlive) {
           changed += d > 12;
         }
       }
-      EXPECT_GT(changed, 40u) << n << " looks the same a second later";
+      EXPECT_GT(changed, 40u) << n << " looks the same two seconds later";
     }
   }
   fs::remove_all(work);
 }
 
-// The director's wrap: after the last scene comes the first. Started on scene 4 with the
+// The director's wrap: after the last scene comes the first. Started on scene 7 with the
 // 30 s delay and half-second frames, the change begins after frame 60 and is over about
 // fifteen frames later.
 TEST_F(ContentTest, TheLastSceneChangesToTheFirst) {
-  ASSERT_EQ(sceneCount, 5);
+  ASSERT_EQ(sceneCount, 8);
   const fs::path work = fs::temp_directory_path() / ("qh-content-wrap-" + std::to_string(::getpid()));
   fs::remove_all(work);
-  const auto frames = Capture(4, 91, 500, {0, 59, 68, 90}, work);
+  const auto frames = Capture(7, 91, 500, {0, 59, 68, 90}, work);
   ASSERT_EQ(frames.size(), 4u) << "the capture tool failed";
-  EXPECT_LT(DistanceFromBackground(frames[0], 4), 25.0) << "the run does not start on scene 4";
-  EXPECT_LT(DistanceFromBackground(frames[1], 4), 25.0) << "scene 4 changed before its 30 s were up";
+  EXPECT_LT(DistanceFromBackground(frames[0], 7), 25.0) << "the run does not start on scene 7";
+  EXPECT_LT(DistanceFromBackground(frames[1], 7), 25.0) << "scene 7 changed before its 30 s were up";
   // Halfway through the change the picture is neither scene alone.
-  EXPECT_GT(DistanceFromBackground(frames[2], 4), 25.0);
+  EXPECT_GT(DistanceFromBackground(frames[2], 7), 25.0);
   EXPECT_GT(DistanceFromBackground(frames[2], 0), 25.0);
-  EXPECT_LT(DistanceFromBackground(frames[3], 0), 25.0) << "scene 4 is not followed by scene 0";
+  EXPECT_LT(DistanceFromBackground(frames[3], 0), 25.0) << "scene 7 is not followed by scene 0";
   EXPECT_GT(DistanceFromBackground(frames[3], 1), 25.0) << "the change went past scene 0";
   fs::remove_all(work);
 }

@@ -4,7 +4,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +57,31 @@ inline bool LoadPng(const fs::path& path, Rgba* out) {
   }
   SDL_FreeSurface(rgba);
   return true;
+}
+
+// A frame against its golden picture (RGBA bytes of the same size), with the tolerance
+// every golden test uses: rasterisers differ by a level or two at filtered and blended
+// texels; a changed picture differs by far more, over far more pixels.
+struct Difference {
+  size_t differing = 0, pixels = 0;  // pixels with a channel more than 24 levels off
+  double mean = 0;                   // mean difference per colour channel
+  bool Within() const { return differing <= pixels / 500 && mean <= 1.0; }
+};
+inline Difference Compare(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+  Difference d;
+  double total = 0.0;
+  for (size_t i = 0; i + 3 < got.size() && i + 3 < want.size(); i += 4) {
+    int worst = 0;
+    for (size_t c = 0; c < 3; ++c) {
+      const int diff = std::abs(int{got[i + c]} - int{want[i + c]});
+      total += diff;
+      worst = std::max(worst, diff);
+    }
+    if (worst > 24) ++d.differing;
+    ++d.pixels;
+  }
+  d.mean = d.pixels > 0 ? total / (d.pixels * 3.0) : 0.0;
+  return d;
 }
 
 }  // namespace golden

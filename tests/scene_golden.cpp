@@ -240,22 +240,9 @@ class SceneGolden : public ::testing::Test {
     ASSERT_TRUE(LoadPng(golden, &want)) << golden << " (QH_UPDATE_GOLDEN=1 writes it)";
     ASSERT_EQ(got.width, want.width);
     ASSERT_EQ(got.height, want.height);
-    // Rasterisers differ by a level or two at filtered and blended texels; a changed
-    // picture differs by far more, over far more pixels.
-    size_t differing = 0;
-    double total = 0.0;
-    for (size_t i = 0; i < got.bytes.size(); i += 4) {
-      int worst = 0;
-      for (int c = 0; c < 3; ++c) {
-        const int d = std::abs(int{got.bytes[i + c]} - int{want.bytes[i + c]});
-        total += d;
-        worst = std::max(worst, d);
-      }
-      if (worst > 24) ++differing;
-    }
-    const size_t pixels = got.bytes.size() / 4;
-    EXPECT_LE(differing, pixels / 500) << captured << " against " << golden;
-    EXPECT_LE(total / (pixels * 3.0), 1.0) << captured << " against " << golden;
+    const golden::Difference d = golden::Compare(got.bytes, want.bytes);
+    EXPECT_TRUE(d.Within()) << captured << " against " << golden << ": " << d.differing << " pixels off, mean "
+                            << d.mean;
   }
 
   static inline fs::path root_;

@@ -37,6 +37,15 @@ void MakeTextures(World& world) {
   // An autumn afternoon: pale blue, hazy gold low down.
   add("sky", "sky_autumn", "sky_autumn.jpg", Store::Jpeg,
       MakeSky({Hex(0x7aa2cc), Hex(0xf1e4c2), Hex(0x3a2808), Hex(0xfff6e2), Hex(0xb0a8a6), 0.35f, 31}, 512, 256));
+  // Winter: a pale, low sun in a cold sky. Alpine noon: deep blue, a few bright clouds.
+  // Night: deep blue, thin moonlit clouds and stars.
+  add("sky", "sky_winter", "sky_winter.jpg", Store::Jpeg,
+      MakeSky({Hex(0x7f9dc6), Hex(0xf0e2d6), Hex(0x3a2418), Hex(0xfff1e4), Hex(0xa4a6bc), 0.45f, 131}, 512, 256));
+  add("sky", "sky_alpine", "sky_alpine.jpg", Store::Jpeg,
+      MakeSky({Hex(0x2c5fae), Hex(0xbfd6ee), Hex(0x101010), Hex(0xffffff), Hex(0x9eb0cc), 0.35f, 143}, 512, 256));
+  add("sky", "sky_night", "sky_night.jpg", Store::Jpeg,
+      WithStars(MakeSky({Hex(0x050a1e), Hex(0x24365c), Hex(0x050608), Hex(0x8e9cc0), Hex(0x1c2640), 0.22f, 139}, 512, 256),
+                260, 141));
   // Water: one texel per world unit, tiling both ways.
   add("water", "lakewater", "lake.jpg", Store::Jpeg,
       MakeWater({Hex(0x5b7d93), Hex(0xa3bfd4), Hex(0xe6f0f6), 40, 6, 41}, 512, 256));
@@ -54,6 +63,13 @@ void MakeTextures(World& world) {
       MakeWater({Hex(0x2b2a20), Hex(0x9fb0b0), Hex(0xfff6e0), 16, 6, 103}, 256, 256));
   add("water", "waterfall_amber", "waterfall_amber.jpg", Store::Jpeg,
       Relit(MakeWaterfall(128, 256, 107), Rgb{1.0f, 0.93f, 0.78f}));
+  // A winter stream under ice-blue light, an alpine pond, a lake under the moon.
+  add("water", "winterwater", "winterbrook.jpg", Store::Jpeg,
+      MakeWater({Hex(0x263a48), Hex(0xc3d4e2), Hex(0xffffff), 14, 6, 149}, 256, 256));
+  add("water", "alpinewater", "alpinepond.jpg", Store::Jpeg,
+      MakeWater({Hex(0x35658a), Hex(0xb3d0ea), Hex(0xffffff), 30, 6, 151}, 512, 256));
+  add("water", "moonwater", "moonlake.jpg", Store::Jpeg,
+      MakeWater({Hex(0x08111f), Hex(0x34466a), Hex(0xe2e9f6), 40, 7, 157}, 512, 256));
   // Rocks and trees: alpha-plane pictures serve the .tga names; one is a real TGA.
   add("rocks", "boulder", "boulder.tga", Store::AlphaPlane, MakeBoulder(256, 128, 61, 0.5f));
   add("rocks", "mossrock", "mossrock.tga", Store::AlphaPlane, MakeBoulder(128, 128, 67, 0.9f));
@@ -65,12 +81,22 @@ void MakeTextures(World& world) {
   // A spruce in the cool light before sunrise; a birch trunk of the autumn wood.
   add("trees", "darkspruce", "darkspruce.tga", Store::AlphaPlane, Relit(MakeConifer(128, 256, 113, false), Rgb{0.62f, 0.62f, 0.8f}));
   add("trees", "birchtrunk", "birchtrunk.tga", Store::AlphaPlane, MakeBirchTrunk(64, 512, 127));
+  // Under fresh snow, and under the moon.
+  add("rocks", "snowrock", "snowrock.tga", Store::AlphaPlane, Snowed(Relit(MakeBoulder(256, 128, 163, 0.1f), Rgb{0.85f, 0.9f, 1.05f}), 34, 165));
+  add("trees", "snowspruce", "snowspruce.tga", Store::AlphaPlane, Snowed(Relit(MakeConifer(128, 256, 167, false), Rgb{0.8f, 0.88f, 1.0f}), 8, 169));
+  add("rocks", "moonrock", "moonrock.tga", Store::AlphaPlane, Relit(MakeBoulder(256, 128, 171, 0.3f), Rgb{0.22f, 0.27f, 0.42f}));
+  add("trees", "moonpine", "moonpine.tga", Store::AlphaPlane, Relit(MakeConifer(256, 256, 173, true), Rgb{0.11f, 0.14f, 0.24f}));
   // Swaying branches: the stem starts at the middle of the left edge.
   add("foliage", "leaves", "birch.tga", Store::AlphaPlane, MakeBranch(BranchKind::Birch, 512, 256, 83));
   add("foliage", "leaves1", "sprucebranch.tga", Store::Tga, MakeBranch(BranchKind::Spruce, 512, 256, 89));
   add("foliage", "leaves2", "pinebranch.tga", Store::AlphaPlane, MakeBranch(BranchKind::Pine, 512, 256, 97));
   add("foliage", "leaves_gold", "goldbirch.tga", Store::AlphaPlane, MakeBranch(BranchKind::AutumnBirch, 512, 256, 131));
   add("foliage", "leaves1_gold", "goldbirch.tga", Store::AlphaPlane, Image());  // the same picture, swaying as leaves1
+  add("foliage", "leaves1_snow", "snowbranch.tga", Store::AlphaPlane,
+      Snowed(Relit(MakeBranch(BranchKind::Spruce, 512, 256, 175), Rgb{0.8f, 0.88f, 1.0f}), 6, 177));
+  add("foliage", "leaves2_night", "nightbranch.tga", Store::AlphaPlane,
+      Relit(MakeBranch(BranchKind::Pine, 512, 256, 179), Rgb{0.2f, 0.25f, 0.38f}));
+  add("foliage", "leaves_alpine", "larch.tga", Store::AlphaPlane, MakeBranch(BranchKind::Birch, 512, 256, 181));
 }
 
 }  // namespace qhc

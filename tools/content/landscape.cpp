@@ -76,6 +76,147 @@ void PaintRange(Image& bg, const Range& r, const std::vector<float>& top) {
   }
 }
 
+std::vector<float> MassifProfile(const std::vector<Summit>& summits, float baseRow, float rough, uint32_t seed) {
+  std::vector<float> top(W, baseRow);
+  for (int x = 0; x < W; ++x) {
+    float row = baseRow + 12 * Fbm1(x * 0.006f, seed, 3);
+    for (const Summit& s : summits) {
+      const float dx = x - s.x;
+      const float slope = dx < 0 ? s.left : s.right;
+      // Steep near the summit, easing into the shoulders: rows grow slower than the distance.
+      const float a = std::fabs(dx);
+      const float drop = slope * a / (1 + a / 260.0f) * (1 + 0.35f * Fbm1(x * 0.013f, seed + uint32_t(s.x), 3));
+      row = std::min(row, s.row + drop);
+    }
+    // Towers and notches on the crest, and a fine break-up of the rock's edge.
+    row += rough * (10 * Fbm1(x * 0.021f, seed + 1, 3) + 6 * (Ridged(x * 0.045f, 0.3f, seed + 2, 3) - 0.5f) +
+                    2 * Fbm1(x * 0.16f, seed + 3, 2));
+    top[size_t(x)] = row;
+  }
+  return top;
+}
+
+void PaintCrags(Image& bg, const Crags& c, const std::vector<float>& top) {
+  // The broad lie of the face: the crest's slope smoothed more the deeper below it, so a
+  // summit's flanks run down and widen into buttresses.
+  const int radii[4] = {3, 10, 28, 70};
+  std::vector<float> slopes[4];
+  for (int k = 0; k < 4; ++k) {
+    const auto blurred = BoxBlur(top, radii[k]);
+    slopes[k].resize(W);
+    for (int x = 0; x < W; ++x)
+      slopes[k][size_t(x)] = (blurred[size_t(std::min(x + 3, W - 1))] - blurred[size_t(std::max(x - 3, 0))]) / 6.0f;
+  }
+  auto slopeAt = [&](int x, float d) {
+    const float level = std::clamp(d / 45.0f, 0.0f, 2.999f);
+    const int li = int(level);
+    return Lerp(slopes[li][size_t(x)], slopes[li + 1][size_t(x)], level - li);
+  };
+  const int y0 = std::max(0, int(*std::min_element(top.begin(), top.end())) - 2);
+  const int y1 = std::min(H, int(c.bottom));
+  if (y1 <= y0) return;
+  const int rows = y1 - y0 + 1;
+  // The relief, the rock's nearness: ridges and gullies along the fall line (which leans
+  // outwards down each flank), beds of rock stepping down the face in uneven courses, and
+  // a rough surface. Kept with the ridges alone (for the snow) and the position in the bed.
+  std::vector<float> relief(size_t(W + 1) * rows), ridgesAt(size_t(W) * rows), bedAt(size_t(W) * rows);
+  for (int r = 0; r < rows; ++r) {
+    const float y = float(y0 + r);
+    for (int x = 0; x <= W; ++x) {
+      const int xc = std::min(x, W - 1);
+      const float d = y + 0.5f - top[size_t(xc)];
+      const float fall = slopeAt(xc, std::max(d, 0.0f));
+      const float u = x - d * fall * 0.55f + 10 * Fbm(x * 0.01f, y * 0.01f, c.seed + 1, 2);
+      const float big = Ridged(u * 0.022f, y * 0.006f, c.seed + 2, 4);
+      float value = big * 16 + Ridged(u * 0.06f, y * 0.02f, c.seed + 3, 3) * 5;
+      float f = 0.5f;
+      if (c.bedding > 0) {
+        const float b = (y + c.tilt * x + c.bedding * 0.8f * Fbm(x * 0.006f, y * 0.004f, c.seed + 4, 3)) / c.bedding;
+        f = b - std::floor(b);
+        value += 2.5f * SmoothStep(0.0f, 0.35f, f) + 2.5f * std::floor(b);  // a ledge, then a face
+      }
+      value += 2.5f * Fbm(x * 0.09f, y * 0.09f, c.seed + 5, 2);
+      relief[size_t(r) * (W + 1) + size_t(x)] = value;
+      if (x < W) {
+        ridgesAt[size_t(r) * W + size_t(x)] = big;
+        bedAt[size_t(r) * W + size_t(x)] = f;
+      }
+    }
+  }
+  const float sunLen = std::sqrt(c.sunX * c.sunX + 0.6f * 0.6f);
+  const float sx = c.sunX / sunLen, sy = -0.6f / sunLen;  // the light comes from above
+  for (int x = 0; x < W; ++x) {
+    const float crestSlope = slopes[0][size_t(x)];
+    const float edgeScale = 1.0f / std::sqrt(1 + crestSlope * crestSlope);
+    for (int y = std::max(y0, int(top[size_t(x)]) - 1); y < y1; ++y) {
+      const float d = y + 0.5f - top[size_t(x)];
+      const float cov = Clamp01(d * edgeScale + 0.5f);
+      if (cov <= 0) continue;
+      const size_t r = size_t(y - y0);
+      const float fall = slopeAt(x, std::max(d, 0.0f));
+      const float r0 = relief[r * (W + 1) + size_t(x)];
+      const float gx = relief[r * (W + 1) + size_t(x) + 1] - r0, gy = relief[(r + 1) * (W + 1) + size_t(x)] - r0;
+      // A face turned towards the light: the broad flank's slope and the relief's gradient.
+      const float nx = -gx * 0.8f + fall * 1.1f, ny = -gy * 0.6f - 0.4f;
+      float light = 0.45f + 0.5f * (nx * sx + ny * sy) + 0.08f * Fbm(x * 0.02f, y * 0.04f, c.seed + 6, 3);
+      light = Clamp01(light);
+      const uint32_t bed = c.bedding > 0 ? Hash(int(std::floor((y + c.tilt * x) / c.bedding)), 0, c.seed + 7) : 0;
+      const float bedTone = 0.94f + 0.12f * float(bed & 255) / 255.0f;
+      Rgb col = Mix(c.shade, Mix(c.lit, c.warm, light * light), light) * bedTone;
+      // Snow: in the gullies and in patches on the ledges, where the face is not too
+      // steep, thinning out towards the snow line; lit like the rock under it.
+      if (c.snow > 0) {
+        const float hollow = 1 - ridgesAt[r * W + size_t(x)];
+        const float patches = SmoothStep(-0.1f, 0.35f, Fbm(x * 0.012f, y * 0.025f, c.seed + 10, 3));
+        const float ledge = c.bedding > 0 ? (1 - SmoothStep(0.0f, 0.3f, bedAt[r * W + size_t(x)])) * patches : 0;
+        const float high = 1 - SmoothStep(c.snowLine * 0.4f, c.snowLine, d + 25 * Fbm(x * 0.02f, y * 0.02f, c.seed + 8, 3));
+        const float steep = SmoothStep(1.6f, 0.6f, std::fabs(fall));
+        const float n = Fbm(x * 0.05f, y * 0.08f, c.seed + 9, 3);
+        const float s = c.snow * high * (0.5f + 0.5f * steep) *
+                        SmoothStep(0.45f, 0.7f, 0.6f * hollow + 0.35f * ledge + 0.3f * n + 0.15f * c.snow + c.cover * steep);
+        col = Mix(col, Mix(c.snowShade, c.snowLit, SmoothStep(0.25f, 0.75f, light)), Clamp01(s * 1.4f));
+      }
+      const float fog = c.fogAmt * SmoothStep(0, c.fogDepth, d);
+      col = Mix(col, c.haze, Clamp01(c.hazeAmt + fog * (1 - c.hazeAmt)));
+      bg.Over(x, y, col, cov);
+    }
+  }
+}
+
+void CutNotch(std::vector<float>& crest, float x, float depth, float halfWidth) {
+  for (int i = 0; i < W; ++i) {
+    const float t = std::fabs(i - x) / halfWidth;
+    if (t < 1) crest[size_t(i)] += depth * (1 - t * t) * (1 - 0.3f * t);
+  }
+}
+
+void PaintSnowfield(Image& bg, float x, float lipRow, float halfWidth, Rgb lit, Rgb shade, Rgb rock, uint32_t seed) {
+  const float reach = halfWidth * 1.8f;
+  for (int px = std::max(0, int(x - reach)); px < std::min(W, int(x + reach)); ++px) {
+    const float dx = (px - x) / reach;
+    const float top = lipRow - halfWidth * 0.6f + halfWidth * 0.4f * dx * dx + 5 * Fbm1(px * 0.04f, seed, 3);
+    for (int y = std::max(0, int(top)); y < int(lipRow) + 30 && y < H; ++y) {
+      const float d = y + 0.5f - top;
+      // Lit on its upper slope, bluer where it dips to the lip; rock shows through in places.
+      const float n = Fbm(px * 0.06f, y * 0.12f, seed + 1, 3);
+      Rgb c = Mix(lit, shade, SmoothStep(0, halfWidth * 0.6f, d) * 0.8f + 0.2f * n);
+      c = Mix(c, rock, SmoothStep(0.35f, 0.55f, n) * 0.8f);
+      const float melt = std::exp(-std::pow((px - x - 3 * std::sin(d * 0.3f)) / 1.6f, 2.0f)) * SmoothStep(6, 18, d);
+      c = Mix(c, rock, melt * 0.7f);
+      bg.Over(px, y, c, Clamp01(d + 0.5f));
+    }
+  }
+}
+
+float CourseAt(const std::vector<float>& rows, const std::vector<float>& cols, float row) {
+  size_t k = 1;
+  while (k + 3 < rows.size() && row > rows[k + 1]) ++k;
+  const float t = Clamp01((row - rows[k]) / (rows[k + 1] - rows[k]));
+  const float p0 = cols[k - 1], p1 = cols[k], p2 = cols[k + 1], p3 = cols[k + 2];
+  const float t2 = t * t, t3 = t2 * t;
+  return 0.5f * (2 * p1 + (p2 - p0) * t + (2 * p0 - 5 * p1 + 4 * p2 - p3) * t2 + (3 * p1 - p0 - 3 * p2 + p3) * t3);
+}
+
 void PaintTreeSilhouette(Image& bg, float bx, float by, float th, Rgb dark, Rgb lit, Rng& rng) {
   const int y0 = int(by - th), y1 = int(by);
   for (int y = std::max(0, y0); y <= std::min(H - 1, y1); ++y) {

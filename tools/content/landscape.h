@@ -34,6 +34,47 @@ std::vector<float> BoxBlur(const std::vector<float>& v, int radius);
 // Paints the range from its crest line down to the bottom of the picture.
 void PaintRange(Image& bg, const Range& r, const std::vector<float>& top);
 
+// ---- crags ----------------------------------------------------------------------------------
+
+// A summit of a massif: where it stands, how high (its row), how steeply each flank falls
+// (rows per column near the top; the flanks ease out lower down).
+struct Summit {
+  float x, row, left, right;
+};
+// The crest of a massif: the skyline of its summits standing in front of and beside each
+// other, broken into towers, notches and shoulders at every scale.
+std::vector<float> MassifProfile(const std::vector<Summit>& summits, float baseRow, float rough, uint32_t seed);
+// How a massif is painted: bedded rock stepped into ledges, ridges and gullies running
+// down the fall line from the crest, faces turned to the sun lit and the others in shade,
+// snow lying in the gullies and on the ledges above the snow line.
+struct Crags {
+  Rgb lit, shade, warm;    // rock in sun and in shade; warm: the light on the lit faces
+  Rgb snowLit, snowShade;
+  float sunX = -0.8f;      // where the light comes from: -1 the left, 1 the right
+  float snow = 0.6f;       // 0..1
+  float cover = 0;         // fresh snow over the whole face as well, but the steepest rock
+  float snowLine = 160;    // pixels below the crest where snow gives out
+  float bedding = 18;      // thickness of the rock's beds in pixels (0: none)
+  float tilt = 0.12f;      // how the beds dip across the face
+  Rgb haze = {};
+  float hazeAmt = 0, fogDepth = 100, fogAmt = 0.4f;
+  float bottom = H;        // the last row painted (what lies below is painted over later)
+  uint32_t seed = 1;
+};
+void PaintCrags(Image& bg, const Crags& c, const std::vector<float>& top);
+// A hanging valley: a notch cut into a crest at column x, and the foot of the snowfield
+// lying in the corrie behind it, seen through the notch, its melt running to the lip at
+// lipRow where a fall begins. Paint the snowfield before the wall that has the notch.
+void CutNotch(std::vector<float>& crest, float x, float depth, float halfWidth);
+void PaintSnowfield(Image& bg, float x, float lipRow, float halfWidth, Rgb lit, Rgb shade, Rgb rock, uint32_t seed);
+
+// ---- streams -------------------------------------------------------------------------------
+
+// A winding course in the picture: the column of its middle at a row, on a smooth curve
+// (Catmull-Rom) through the given points (rows increasing; the first and last points only
+// steer the ends).
+float CourseAt(const std::vector<float>& rows, const std::vector<float>& cols, float row);
+
 // ---- forests -------------------------------------------------------------------------------
 
 // One small painted conifer standing at (bx, by) with height th, lit from the left.

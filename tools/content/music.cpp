@@ -35,10 +35,12 @@ void RenderAdditive(Mixer& m, double startS, double seconds, double hz, const fl
                     double vibratoHz = 0, double vibratoDepth = 0) {
   const size_t start = size_t(startS * kRate);
   const size_t len = size_t(seconds * kRate);
-  double c[12], sn[12], rc[12], rs[12];
+  double c[12], sn[12], rc[12], rs[12], fade[12], fadeStep[12];
   for (int p = 0; p < partials; ++p) {
     const double w = kTwoPi * hz * (p + 1) / kRate;
     c[p] = 1; sn[p] = 0; rc[p] = std::cos(w); rs[p] = std::sin(w);
+    fade[p] = amps[p];
+    fadeStep[p] = std::exp(-double(decays[p]) / kRate);  // each partial's decay, one sample at a time
   }
   double vib = 0;
   for (size_t i = 0; i < len; ++i) {
@@ -47,7 +49,8 @@ void RenderAdditive(Mixer& m, double startS, double seconds, double hz, const fl
     if (t > releaseAtS) env *= std::max(0.0, 1 - (t - releaseAtS) / releaseS);
     double v = 0;
     for (int p = 0; p < partials; ++p) {
-      v += amps[p] * sn[p] * std::exp(-decays[p] * t);
+      v += fade[p] * sn[p];
+      fade[p] *= fadeStep[p];
     }
     if (vibratoHz > 0 && (i & 63) == 0) {
       // Vibrato grows in after the attack; the rotation steps are refreshed every 64 samples.

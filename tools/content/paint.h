@@ -53,5 +53,10 @@ Image MakeBirchTrunk(int w, int h, uint32_t seed);
 // The picture with every colour multiplied by mul (the coverage kept): the same object in
 // another light.
 Image Relit(Image img, Rgb mul);
+// Fresh snow on the picture's upper edges: wherever sky lies just above a covered texel,
+// a cap of snow, thicker with `depth` (texels), lit on the left and blue in shade.
+Image Snowed(Image img, float depth, uint32_t seed);
+// A night sky: stars of different brightness sprinkled over the picture, fewer low down.
+Image WithStars(Image sky, int count, uint32_t seed);
 
 }  // namespace qhc

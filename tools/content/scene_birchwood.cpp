@@ -10,69 +10,165 @@ namespace qhc {
 
 namespace {
 
-// The stream's course down the slope, in pixel rows from the top: where it appears
-// between the trees, and the ledge it falls over.
-constexpr float kStreamTop = 268, kLedgeRow = 402, kPoolRow = 446;
+// The stream's course down the slope, in pixel rows from the top: it shows first far up
+// the hillside, winds, passes behind a knoll, comes out below it, drops over a ledge of
+// stones into a pool and runs on towards the viewer, widening.
+constexpr float kStreamTop = 318, kLedgeRow = 402, kPoolRow = 446;
 
 float StreamCentre(float row) {
-  // A gentle S in perspective, running almost straight where it falls over the ledge.
-  const float t = (row - kStreamTop) / (H - kStreamTop);
-  return 440 - 80 * t + 40 * std::sin(6.28f * t + 2.085f);
+  static const std::vector<float> rows = {300, 318, 331, 346, 362, 380, 402, 446, 520, 600, 680};
+  static const std::vector<float> cols = {500, 505, 530, 514, 488, 462, 446, 440, 408, 352, 300};
+  return CourseAt(rows, cols, row) + 1.5f * Fbm1(row * 0.05f, 561, 2);
 }
 float StreamHalfWidth(float row) {
-  const float t = Clamp01((row - kStreamTop) / (H - kStreamTop));
-  return 2 + 60 * t * t + 14 * t;
+  const float d = std::max(0.0f, row - kStreamTop);
+  return 1.2f + 0.02f * d + 0.00062f * d * d;
 }
 
-// One birch: a white trunk from its foot up into its crown (from `top`), lit from the
-// left, with dark lenticels and a black foot; `haze` fades the distant ones.
-void PaintBirch(Image& bg, float x, float top, float foot, float width, Rgb haze, float hazeAmt, uint32_t seed) {
-  for (int y = std::max(0, int(top)); y < int(foot) + 2 && y < H; ++y) {
-    const float v = y / foot;
-    const float lean = 0.06f * Fbm1(0.5f, seed + 3, 1);
-    const float mid = x + width * 0.4f * Fbm1(y * 0.01f, seed, 3) + (foot - y) * lean;
-    const float half = width * 0.5f * (1 + 0.25f * SmoothStep(0.9f, 1.0f, v));
+// The knoll the stream passes behind: its brow (rows), 2000 where it is not, and the row
+// where its near face meets the slope in front, where the stream comes out again.
+constexpr float kKnollFoot = 392;
+float KnollTop(float x) {
+  const float t = (x - 540) / 110;
+  if (std::fabs(t) >= 1) return 2000;
+  return 344 + 44 * t * t + 3 * Fbm1(x * 0.05f, 563, 2);
+}
+
+// The knoll's brow: the turf on its crest catches the sun, the slope just beyond it lies a
+// little lower in its shade, and grass stands up along the line.
+void PaintKnollBrow(Image& bg, Rng& rng) {
+  for (int x = 430; x < 650; ++x) {
+    const float top = KnollTop(float(x));
+    if (top > 1000) continue;
+    const float fade = SmoothStep(1.0f, 0.7f, std::fabs(x - 540.0f) / 110);
+    for (int y = int(top) - 8; y < int(top) + 26; ++y) {
+      if (bg.A(x, y) < 0.99f) continue;
+      const float d = y + 0.5f - top;
+      Rgb& c = bg.At(x, y);
+      if (d < 0) c = c * (1 - 0.18f * fade * SmoothStep(-8, 0, d));
+      else c = Mix(c, c * Rgb{1.2f, 1.12f, 0.95f}, fade * SmoothStep(26, 2, d));
+    }
+    for (int k = 0; k < 2; ++k) {
+      const float bx = x + rng.Uniform(), len = rng.Range(3, 8) * fade;
+      TaperStroke(bg, bx, top + rng.Range(0, 3), bx + rng.Range(-2, 2), top - len, 1.2f, 0.3f,
+                  Mix(Hex(0x6a4a1e), Hex(0xe8c878), rng.Uniform()), 0.9f);
+    }
+  }
+}
+
+// Birch bark over one limb, a tapering band from (x0, y0) at its foot to (x1, y1) at its
+// top: white, lit from the left, with dark lenticels; an old trunk's foot is black and
+// fissured, and where branches were lost black marks spread across the bark.
+struct Limb {
+  float x0, y0, x1, y1, w0, w1;
+  float footDark = 0;  // how far up (0..1 of the limb) the black foot reaches
+  int scars = 0;
+};
+void PaintLimb(Image& bg, const Limb& l, Rgb haze, float hazeAmt, uint32_t seed) {
+  const float len = std::max(1.0f, l.y0 - l.y1);
+  Rng rng(seed);
+  float scarAt[4], scarSide[4];
+  for (int k = 0; k < 4; ++k) { scarAt[k] = rng.Range(0.2f, 0.85f); scarSide[k] = rng.Range(-0.5f, 0.5f); }
+  for (int y = std::max(0, int(l.y1)); y < int(l.y0) + 2 && y < H; ++y) {
+    const float t = (l.y0 - y) / len;  // 0 at the foot, 1 at the top
+    const float mid = Lerp(l.x0, l.x1, t) + l.w0 * 0.25f * Fbm1(y * 0.012f, seed, 3);
+    const float half = 0.5f * Lerp(l.w0, l.w1, t) * (1 + 0.3f * SmoothStep(0.08f, 0.0f, t) * (l.footDark > 0));
+    if (half < 0.3f) continue;
     for (int px = int(mid - half - 1); px <= int(mid + half + 1); ++px) {
       if (px < 0 || px >= W) continue;
       const float s = (px + 0.5f - mid) / half;
-      const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(foot - y + 0.5f) * SmoothStep(top, top + 14, float(y));
+      const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(l.y0 - y + 0.5f) *
+                        SmoothStep(l.y1, l.y1 + 6, float(y));
       if (cov <= 0) continue;
       const float light = Clamp01(0.85f - 0.6f * s - 0.3f * s * s * s * s);
       Rgb c = Mix(Hex(0x8a8578), Hex(0xf3efe2), light);
-      const float dash = Fbm(px * 0.6f / std::max(width * 0.1f, 0.3f), y * 0.9f, seed + 1, 2);
-      c = Mix(c, Hex(0x2a2722), SmoothStep(0.4f, 0.62f, dash) * 0.8f);
-      c = Mix(c, Hex(0x26231f), SmoothStep(0.85f, 1.0f, v + 0.05f * Fbm1(px * 0.2f, seed + 2, 2)) * 0.85f);
+      // Lenticels: short dark dashes across the trunk.
+      const float dash = Fbm(px * 0.5f / std::max(half * 0.25f, 0.3f), y * 1.1f, seed + 1, 2);
+      c = Mix(c, Hex(0x2a2722), SmoothStep(0.42f, 0.62f, dash) * 0.85f);
+      // Black marks where branches fell, spreading sideways like a wide chevron.
+      for (int k = 0; k < l.scars; ++k) {
+        const float dy = (t - scarAt[k]) * len / std::max(half, 1.0f);
+        const float dx = s - scarSide[k];
+        const float chevron = dy + 0.45f * std::fabs(dx) + 0.25f * Fbm(px * 0.3f, y * 0.3f, seed + 4 + uint32_t(k), 2);
+        const float mark = SmoothStep(0.35f, 0.1f, std::fabs(chevron - 0.3f)) * SmoothStep(1.2f, 0.5f, std::fabs(dx));
+        c = Mix(c, Hex(0x1c1a17), mark * 0.85f);
+      }
+      if (l.footDark > 0) {
+        const float foot = SmoothStep(l.footDark, l.footDark * 0.4f, t + 0.05f * Fbm1(px * 0.2f, seed + 2, 2));
+        const float fissure = Fbm(px * 0.35f, y * 0.05f, seed + 3, 3) * 0.5f + 0.5f;
+        c = Mix(c, Mix(Hex(0x1f1d1b), Hex(0x6b665e), fissure * light), foot * 0.95f);
+      }
       bg.Over(px, y, Mix(c, haze, hazeAmt), cov);
     }
   }
 }
 
-// A crown of yellow leaves: a cluster of small leaf dabs, gold where the sun reaches its
-// upper left, brown-olive inside and below, an odd orange leaf. Crowns hang below the top
-// of the picture, where the sky stays open.
-void PaintCrown(Image& bg, float cx, float cy, float R, float leaf, Rgb haze, float hazeAmt, Rng& rng, uint32_t seed) {
-  const int dabs = int(R * R * 1.1f / (leaf * leaf)) + 10;
-  for (int i = 0; i < dabs; ++i) {
-    const float ox = rng.Range(-1, 1), oy = rng.Range(-1, 1);
-    const float rr = ox * ox + oy * oy;
-    if (rr > 1 || Fbm(cx + ox * 3, cy + oy * 3, seed + 1, 2) > 0.45f - 0.3f * rr) continue;
-    const float sun = Clamp01(0.55f - 0.35f * ox - 0.45f * oy + rng.Range(-0.3f, 0.3f));
-    Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
-    if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
-    const float r = leaf * rng.Range(0.6f, 1.2f);
-    const float x = cx + ox * R * 1.3f, y = cy + oy * R;
-    if (y - 2 * r < 16 + 10 * Fbm1(x * 0.02f, seed + 3, 2)) continue;
-    FillEllipse(bg, x, y, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt), 0.95f, 0.6f);
+// A crown of yellow leaves hanging about a limb from its top (tx, ty) down to (lx, ly):
+// clumps of small leaf dabs on drooping twigs, widest a little below the top, with sky
+// between them; gold where the sun reaches the upper left, brown-olive inside and below,
+// an odd orange leaf.
+void PaintCrown(Image& bg, float tx, float ty, float lx, float ly, float R, float leaf, Rgb haze, float hazeAmt, Rng& rng,
+                uint32_t seed) {
+  const float len = std::max(ly - ty, 1.0f);
+  const int clumps = 4 + int(len / 16);
+  for (int k = 0; k < clumps; ++k) {
+    const float t = rng.Uniform();  // 0 the top, 1 the crown's lowest twigs
+    const float ax = Lerp(tx, lx, t), ay = Lerp(ty, ly, t);
+    const float reach = R * (0.25f + 0.75f * std::sin(3.14159f * (0.15f + 0.75f * t))) * rng.Range(0.3f, 1.0f);
+    const float side = rng.Uniform() < 0.5f ? -1.0f : 1.0f;
+    const float kx = ax + side * reach, ky = ay + reach * rng.Range(0.1f, 0.5f);  // twigs droop
+    if (leaf > 2.5f) {  // the twig, bowed downwards, vanishing into the clump
+      const float mx = Lerp(ax, kx, 0.5f), my = Lerp(ay, ky, 0.5f) + reach * 0.12f;
+      const Rgb twig = Mix(Hex(0x4a3f36), haze, hazeAmt);
+      TaperStroke(bg, ax, ay, mx, my, std::max(0.8f, leaf * 0.45f), std::max(0.6f, leaf * 0.3f), twig, 0.75f);
+      TaperStroke(bg, mx, my, Lerp(mx, kx, 0.7f), Lerp(my, ky, 0.7f), std::max(0.6f, leaf * 0.3f), 0.3f, twig, 0.75f);
+    }
+    const float kr = R * rng.Range(0.22f, 0.4f);
+    const int dabs = int(kr * kr * 0.9f / (leaf * leaf)) + 5;
+    for (int i = 0; i < dabs; ++i) {
+      const float ox = rng.Range(-1, 1), oy = rng.Range(-1, 1);
+      const float rr = ox * ox + oy * oy;
+      if (rr > 1 || Fbm(kx + ox * 2, ky + oy * 2, seed + 1, 2) > 0.5f - 0.35f * rr) continue;
+      const float x = kx + ox * kr * 1.2f, y = ky + oy * kr * 0.9f + kr * 0.3f * ox * ox;  // clumps droop at their ends
+      const float sun = Clamp01(0.55f - 0.4f * (x - ax) / (R + 1) - 0.45f * oy - 0.2f * (t - 0.5f) + rng.Range(-0.3f, 0.3f));
+      Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
+      if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
+      const float r = leaf * rng.Range(0.6f, 1.2f);
+      if (y - 2 * r < 12 + 10 * Fbm1(x * 0.02f, seed + 3, 2)) continue;  // the sky stays open along the top
+      FillEllipse(bg, x, y, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt), 0.95f, 0.6f);
+    }
   }
 }
 
-// Crowns scattered over a band of rows; the gaps between them show the sky.
-void PaintCanopy(Image& bg, float fromRow, float toRow, int crowns, float crownR, float leaf, Rgb haze, float hazeAmt,
-                 uint32_t seed) {
-  Rng rng(seed);
-  for (int k = 0; k < crowns; ++k) {
-    const float cx = rng.Range(-20, W + 20), cy = rng.Range(fromRow, toRow);
-    PaintCrown(bg, cx, cy, crownR * rng.Range(0.6f, 1.3f), leaf, haze, hazeAmt, rng, seed);
+// One birch: a trunk leaning a little, forking in some trees into two limbs, and a crown
+// on each limb; old trees are wide with black feet and scars, young ones thin and white.
+struct Birch {
+  float x, foot, top, width, lean;
+  bool fork;
+  float age;  // 0 young .. 1 old
+};
+void PaintBirch(Image& bg, const Birch& b, float leaf, Rgb haze, float hazeAmt, Rng& rng, uint32_t seed) {
+  const float h = b.foot - b.top;
+  const float topX = b.x + b.lean * h;
+  const int scars = b.width > 6 ? 1 + int(b.age * 3) : 0;
+  const float footDark = b.age > 0.3f ? 0.06f + 0.12f * b.age : 0;
+  const float R = h * (0.11f + 0.07f * b.age) + 4;
+  const float crownDown = 0.4f + 0.15f * b.age;  // how far down the tree the crown reaches
+  if (b.fork) {
+    const float forkT = rng.Range(0.45f, 0.65f);
+    const float fy = b.foot - h * forkT, fx = Lerp(b.x, topX, forkT);
+    PaintLimb(bg, {b.x, b.foot, fx, fy - b.width * 0.5f, b.width, b.width * 0.75f, footDark / forkT, scars}, haze, hazeAmt,
+              seed);
+    const float spread = h * (1 - forkT) * rng.Range(0.18f, 0.3f);
+    for (int side = -1; side <= 1; side += 2) {
+      const float ex = topX + side * spread, ey = b.top + rng.Range(0, 0.15f) * h;
+      PaintLimb(bg, {fx, fy, ex, ey, b.width * 0.62f, b.width * 0.22f, 0, scars > 1 ? 1 : 0}, haze, hazeAmt,
+                seed + 7 + uint32_t(side + 1));
+      PaintCrown(bg, ex, ey, Lerp(ex, fx, 0.7f), Lerp(ey, fy, 0.7f), R * 0.75f, leaf, haze, hazeAmt, rng, seed + 11);
+    }
+  } else {
+    PaintLimb(bg, {b.x, b.foot, topX, b.top, b.width, b.width * 0.25f, footDark, scars}, haze, hazeAmt, seed);
+    PaintCrown(bg, topX, b.top, Lerp(topX, b.x, crownDown), b.top + h * crownDown, R, leaf, haze, hazeAmt, rng, seed + 11);
   }
 }
 
@@ -103,53 +199,72 @@ void PaintFloor(Image& bg, const std::vector<float>& ground, Rgb haze) {
   PaintGrass(bg, ground, 330, Hex(0x5a4020), Hex(0xe2c27a), 507, 0.45f);
 }
 
-// The stream: open for the water layer, with dark banks; a ledge of mossy rock across it,
-// the slot of the cascade below the ledge, and a band of foam where the cascade lands.
-void OpenStream(Image& bg) {
-  for (int y = int(kStreamTop); y < H; ++y) {
+// The stream: open for the water layer, with dark banks, except where the knoll stands in
+// front of it; below the knoll it runs to a ledge built of stones, falls through a gap
+// between them into a pool, and comes on towards the viewer.
+void OpenStream(Image& bg, float fromRow, float toRow) {
+  for (int y = int(fromRow); y < int(toRow); ++y) {
     const float c = StreamCentre(float(y)), hw = StreamHalfWidth(float(y));
     const float d = (y - kStreamTop) / (H - kStreamTop);
+    if (y >= kLedgeRow - 6 && y < kPoolRow + 4) continue;  // the ledge and the fall: below
     for (int x = std::max(0, int(c - hw - 30)); x < std::min(W, int(c + hw + 30)); ++x) {
-      const float edge = hw - std::fabs(x + 0.5f - c) + (1.5f + 4 * d) * Fbm(x * 0.08f, y * 0.08f, 509, 3);
-      const float bankW = 2 + 14 * d;
-      const float bank = Clamp01(edge + bankW) - Clamp01(edge);
+      const float edge = hw - std::fabs(x + 0.5f - c) + (0.6f + 4 * d) * Fbm(x * 0.08f, y * 0.08f, 509, 3);
+      const float bankW = 1.5f + 14 * d;
+      const float bank = (Clamp01(edge + bankW) - Clamp01(edge)) * (y < KnollTop(float(x)) || y >= kKnollFoot);
       if (bank > 0) {
         const float g = Fbm(x * 0.15f, y * 0.3f, 511, 2) * 0.5f + 0.5f;
         bg.Over(x, y, Mix(Mix(Hex(0x3a2a1a), Hex(0x6a5a3a), g), Hex(0x3c4a22), 0.4f * g), bank * 0.95f);
       }
-      const float open = Clamp01(edge + 0.5f);
+      const float open = Clamp01(edge + 0.5f) * (y < KnollTop(float(x)) || y >= kKnollFoot);
       if (open <= 0) continue;
-      const bool cascade = y >= kLedgeRow - 6 && y < kPoolRow + 8;
-      if (cascade) continue;  // painted below
       const float refl = 0.5f * SmoothStep(hw * 0.5f + 6, 0, edge) + 0.06f;
       bg.At(x, y) = Mix(bg.At(x, y), Hex(0x3a3322), open);
       bg.A(x, y) = Lerp(bg.A(x, y), refl, open);
     }
   }
-  // The ledge, the slot and the foam.
-  for (int y = int(kLedgeRow) - 6; y < int(kPoolRow) + 8; ++y) {
-    const float c = StreamCentre(float(y)), hw = StreamHalfWidth(float(y)) + 8;
-    for (int x = int(c - hw - 18); x <= int(c + hw + 18); ++x) {
-      const float slot = hw - 10 - std::fabs(x + 0.5f - c) + 2 * Fbm(x * 0.2f, y * 0.05f, 513, 2);
-      Rgb rock = Mix(Hex(0x2e2a22), Hex(0x6b6650), Fbm(x * 0.1f, y * 0.15f, 515, 3) * 0.5f + 0.5f);
-      rock = Mix(rock, Hex(0x5f7a2c), SmoothStep(0.0f, 0.4f, Fbm(x * 0.05f, y * 0.1f, 517, 2)) * 0.7f);
-      const float ledgeTop = kLedgeRow - 4 + 2 * Fbm1(x * 0.1f, 519, 2);
-      if (y < ledgeTop) continue;
-      // The outcrop narrows towards its top and its foot, with a broken outline.
-      const float q = (y - (kLedgeRow + kPoolRow) * 0.5f) / ((kPoolRow - kLedgeRow) * 0.5f + 8);
-      const float reach = hw + 18 - 12 * q * q + 5 * Fbm(x * 0.1f, y * 0.1f, 520, 2);
-      if (std::fabs(x + 0.5f - c) > reach) continue;
-      const float lit = 1 - SmoothStep(ledgeTop, ledgeTop + 5, float(y));
-      bg.Over(x, y, Mix(rock, Hex(0xe0c27a), 0.4f * lit), Clamp01(y + 0.5f - ledgeTop));
-      if (y < kLedgeRow + 3 || y >= kPoolRow) continue;
-      const float open = Clamp01(slot * 0.5f + 0.5f) * SmoothStep(kLedgeRow + 3, kLedgeRow + 8, float(y));
+}
+
+// The ledge: stones heaped across the stream, mossy on their tops, the water falling
+// through the gap between the two middle ones; a band of foam where it lands.
+void BuildLedge(Image& bg, Rng& rng) {
+  const float c = StreamCentre(kPoolRow), hw = StreamHalfWidth(kPoolRow) + 8;
+  auto stone = [&](float x, float y, float r) {
+    const float l = rng.Range(0.3f, 0.8f);
+    const Rgb body = Mix(Hex(0x2e2a22), Hex(0x857c62), l);
+    PaintStone(bg, x, y, r, rng.Range(-0.35f, 0.35f), body, Hex(0xd8c89a), 0.35f * l, 0.45f);
+    // Moss on the upper side.
+    FillEllipse(bg, x - r * 0.15f, y - r * 0.6f, r * 0.8f, r * 0.22f, rng.Range(-0.3f, 0.3f), Mix(Hex(0x44581e), Hex(0x7a8a36), l),
+                0.4f, 1.5f);
+  };
+  // A heap of stones from the ledge's top down to the pool, larger low down, back ones
+  // first; the middle is left for the fall.
+  struct Block { float x, y, r; };
+  std::vector<Block> blocks;
+  for (int i = 0; i < 40; ++i) {
+    const float y = rng.Range(kLedgeRow - 5, kPoolRow + 3);
+    const float q = (y - kLedgeRow) / (kPoolRow - kLedgeRow);
+    const float reach = hw + 14 + 14 * std::sin(3.14159f * Clamp01(q)) + 6 * Fbm1(y * 0.1f, 567, 2);
+    const float x = c + rng.Range(-1, 1) * reach;
+    if (std::fabs(x - c) < hw - 5 && y > kLedgeRow) continue;
+    blocks.push_back({x, y, rng.Range(4, 8) + 4 * Clamp01(q) * rng.Uniform()});
+  }
+  std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) { return a.y < b.y; });
+  for (const Block& k : blocks) stone(k.x, k.y, k.r);
+  // Open the gap for the falling water.
+  for (int y = int(kLedgeRow) + 2; y < int(kPoolRow); ++y) {
+    for (int x = int(c - hw - 4); x <= int(c + hw + 4); ++x) {
+      const float slot = hw - 8 - std::fabs(x + 0.5f - c) + 2 * Fbm(x * 0.2f, y * 0.05f, 513, 2);
+      const float open = Clamp01(slot * 0.5f + 0.5f) * SmoothStep(kLedgeRow + 2, kLedgeRow + 7, float(y));
       bg.A(x, y) = std::min(bg.A(x, y), 1 - open);
     }
   }
+  // The lip: the two stones the water pours between, and one it slides over.
+  stone(c - hw + 4, kLedgeRow + 2, 8);
+  stone(c + hw - 3, kLedgeRow + 4, 9);
   for (int y = int(kPoolRow) - 6; y < int(kPoolRow) + 10; ++y) {
-    const float c = StreamCentre(float(y)), hw = StreamHalfWidth(float(y)) + 4;
-    for (int x = int(c - hw); x <= int(c + hw); ++x) {
-      const float e = std::pow((x + 0.5f - c) / hw, 2.0f) + std::pow((y - kPoolRow - 1) / 6.0f, 2.0f);
+    const float cc = StreamCentre(float(y)), w = StreamHalfWidth(float(y)) + 4;
+    for (int x = int(cc - w); x <= int(cc + w); ++x) {
+      const float e = std::pow((x + 0.5f - cc) / w, 2.0f) + std::pow((y - kPoolRow - 1) / 6.0f, 2.0f);
       const float f = Clamp01((1 - e) * 2) * (0.6f + 0.4f * (Fbm(x * 0.12f, y * 0.3f, 521, 2) * 0.5f + 0.5f));
       if (f <= 0) continue;
       bg.At(x, y) = Mix(bg.At(x, y), Hex(0xf4ecd8), f);
@@ -190,44 +305,47 @@ Scene BirchwoodScene(const World& world) {
   }
   // The hillside rises to the right; the wood stands on it in depth.
   auto ground = GroundLine(300, 236, 10, 0.006f, 529);
-  PaintCanopy(bg, 30, 170, 28, 26, 2.2f, haze, 0.45f, 531);
   Rng rng(533);
-  for (int i = 0; i < 26; ++i) {  // distant trunks, thin and hazy
-    const float x = rng.Range(0, W);
-    const float top = rng.Range(60, 150);
-    PaintBirch(bg, x, top, ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(0, 6), rng.Range(1.5f, 3), haze, 0.5f,
-               535 + uint32_t(i));
-    PaintCrown(bg, x, top + 6, rng.Range(14, 24), 2.0f, haze, 0.45f, rng, 547);
+  auto groundAt = [&](float x) { return ground[size_t(std::clamp(int(x), 0, W - 1))]; };
+  for (int i = 0; i < 34; ++i) {  // far up the slope: small trees, thin and hazy
+    const float x = rng.Range(-10, W + 10);
+    const float foot = groundAt(x) + rng.Range(-2, 8);
+    const float h = rng.Range(60, 120) * (0.7f + 0.6f * rng.Uniform());
+    Birch b{x, foot, foot - h, rng.Range(1.2f, 3), rng.Range(-0.06f, 0.06f), rng.Uniform() < 0.2f, rng.Uniform()};
+    PaintBirch(bg, b, 1.8f, haze, 0.5f, rng, 535 + uint32_t(i));
   }
   PaintFloor(bg, ground, haze);
-  PaintCanopy(bg, 20, 130, 14, 38, 3.0f, haze, 0.2f, 537);
-  for (int i = 0; i < 10; ++i) {  // trunks in the middle distance
-    const float x = rng.Range(0, W);
-    const float foot = ground[size_t(std::clamp(int(x), 0, W - 1))] + rng.Range(20, 90);
-    if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 12) continue;
-    const float top = rng.Range(30, 90);
-    PaintBirch(bg, x, top, foot, rng.Range(5, 10), haze, 0.15f, 539 + uint32_t(i));
-    PaintCrown(bg, x, top + 10, rng.Range(28, 42), 3.0f, haze, 0.15f, rng, 549);
-    Shadow(bg, x + 4, foot, 12, 2.5f, 0.35f);
+  // The stream, hidden where it runs behind the knoll.
+  OpenStream(bg, kStreamTop, H);
+  PaintKnollBrow(bg, rng);
+  // Trees in the middle distance, away from the water, of every age.
+  for (int i = 0; i < 13; ++i) {
+    const float x = rng.Range(-20, W + 20);
+    const float foot = groundAt(x) + rng.Range(25, 110);
+    if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 14) continue;
+    const float age = rng.Uniform();
+    const float h = (foot - rng.Range(10, 70)) * (0.75f + 0.25f * age);
+    const float lean = rng.Uniform() < 0.35f ? rng.Range(-0.12f, 0.12f) : rng.Range(-0.03f, 0.03f);
+    Birch b{x, foot, foot - h, 3 + 8 * age, lean, rng.Uniform() < 0.3f, age};
+    PaintBirch(bg, b, 2.8f, haze, 0.15f, rng, 539 + uint32_t(i));
+    Shadow(bg, x + 4, foot, 6 + b.width, 2.5f, 0.35f);
   }
-  OpenStream(bg);
-  for (int i = 0; i < 6; ++i) {  // near trunks
-    const float x = 40 + i * 130 + rng.Range(-40, 40);
-    const float foot = rng.Range(470, 560);
-    if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 30) continue;
-    const float top = rng.Range(25, 60);
-    PaintBirch(bg, x, top, foot, rng.Range(14, 22), haze, 0.0f, 541 + uint32_t(i));
-    PaintCrown(bg, x, top + 12, rng.Range(40, 60), 4.0f, haze, 0.0f, rng, 551);
-    Shadow(bg, x + 8, foot, 26, 4, 0.4f);
+  BuildLedge(bg, rng);
+  // Near trees: an old wide one, a young thin one, one forked, one leaning over the stream.
+  const Birch near[] = {{70, 545, 18, 26, 0.02f, false, 1.0f},   {205, 498, 34, 9, -0.05f, false, 0.2f},
+                        {612, 520, 22, 19, 0.0f, true, 0.7f},    {548, 470, 44, 6, -0.16f, false, 0.1f},
+                        {735, 570, 16, 15, 0.04f, false, 0.55f}, {300, 462, 56, 4, 0.07f, false, 0.05f}};
+  for (size_t i = 0; i < std::size(near); ++i) {
+    PaintBirch(bg, near[i], 3.8f, haze, 0.0f, rng, 541 + uint32_t(i));
+    Shadow(bg, near[i].x + 10, near[i].foot, 18 + near[i].width, 4, 0.4f);
   }
-  // Stones along the stream and in it, and rocks heaped round the outcrop's ends.
-  for (int i = 0; i < 46; ++i) {
-    const bool ledge = i < 16;
-    const float y = ledge ? rng.Range(kLedgeRow - 2, kPoolRow + 6) : rng.Range(kStreamTop + 20, H + 4);
+  // Stones along the stream and in it.
+  for (int i = 0; i < 40; ++i) {
+    const float y = rng.Range(kPoolRow + 6, H + 4);
     const float hw = StreamHalfWidth(y);
     const float side = rng.Uniform() < 0.5f ? -1.0f : 1.0f;
-    const float x = StreamCentre(y) + side * (ledge ? hw + rng.Range(6, 22) : hw * rng.Range(0.75f, 1.15f));
-    const float r = ledge ? rng.Range(5, 10) : (1 + 0.035f * (y - kStreamTop)) * rng.Range(0.4f, 1.0f);
+    const float x = StreamCentre(y) + side * hw * rng.Range(0.75f, 1.15f);
+    const float r = (1 + 0.035f * (y - kStreamTop)) * rng.Range(0.4f, 1.0f);
     const float l = rng.Range(0.25f, 0.75f);
     PaintStone(bg, x, y, r, rng.Range(-0.3f, 0.3f), Mix(Hex(0x2e2b24), Hex(0x8c846c), l), Mix(Hex(0x55642a), Hex(0xb8ae88), l),
                0.5f, 0.4f);
@@ -246,8 +364,8 @@ Scene BirchwoodScene(const World& world) {
       {"waterfall_amber", cascadeX - cascadeW, poolY - 4, cascadeX + cascadeW, ledgeY - 2, 0, 0, 40, false, true},
       rock,
       {"spray", cascadeX - cascadeW * 0.7f, poolY - 10, cascadeX + cascadeW * 0.7f, poolY + 6, 0, 0, 0, false, false},
-      {"birchtrunk", -400, -330, -330, 330, 0, 0, 0, false, false},
-      {"birchtrunk", 312, -345, 384, 330, 1.5f, 0, 0, true, false},
+      {"birchtrunk", -412, -330, -318, 330, 0, 0, 0, false, false},
+      {"birchtrunk", 330, -345, 372, 330, 2.5f, 0, 0, true, false},
       {"leaves_gold", -425, 110, -5, 320, -18, 0, 0, false, false},
       {"leaves1_gold", 60, 40, 430, 225, 20, 30, 0, true, false},
   };

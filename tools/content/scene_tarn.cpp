@@ -27,14 +27,14 @@ void Alpenglow(Image& bg, float shadowRow) {
   }
 }
 
-// The crags on either side of the cirque: dark, rough rock reaching down to the water.
+// The walls on either side of the cirque: dark, rough rock reaching down to the water.
 std::vector<float> SideCrag(float atEdge, float atFoot, float footX, bool left, uint32_t seed) {
   std::vector<float> line(W, 2000.0f);
   for (int x = 0; x < W; ++x) {
     const float t = left ? Clamp01(float(x) / footX) : Clamp01((W - 1 - x) / float(W - 1 - footX));
     if (t >= 1) continue;
     line[size_t(x)] = Lerp(atEdge, atFoot, std::pow(t, 1.4f)) + 14 * Fbm1(x * 0.02f, seed, 4) +
-                      5 * Ridged(x * 0.08f, 0.5f, seed + 1, 2);
+                      5 * Ridged(x * 0.08f, 0.5f, seed + 1, 2) + 3 * Fbm1(x * 0.15f, seed + 2, 2);
   }
   return line;
 }
@@ -110,20 +110,51 @@ Scene TarnScene(const World& world) {
   s.ambient = 1;
   Image bg(W, H, Hex(0xf0c3a4), 0);
   const Rgb haze = Hex(0xa697b4);
-  // The crags at the head of the cirque: sharp, with snow in the gullies.
-  Range crags{258, 115, 0.0055f, 415, Hex(0xc0907e), Hex(0x2f2c46), Hex(0x34364a), 80, 0.3f, haze, 0.06f, 80, 0.55f, 1.5f, 0.8f};
-  auto cragTop = RangeProfile(crags);
-  PaintRange(bg, crags, cragTop);
+  // The crags at the head of the cirque: summits standing in front of and beside each
+  // other, the sun low on the left catching their left faces, snow in the gullies.
+  const std::vector<Summit> summits = {
+      {300, 172, 0.85f, 0.7f}, {425, 128, 1.05f, 0.95f}, {505, 168, 0.9f, 1.3f}, {575, 196, 0.8f, 0.7f},
+      {190, 214, 0.6f, 0.8f}};
+  auto cragTop = MassifProfile(summits, 262, 1.0f, 415);
+  Crags crags{Hex(0xb49a9e), Hex(0x3a3858), Hex(0xf2bfa0), Hex(0xfbe4da), Hex(0x8e90b8)};
+  crags.sunX = -0.9f;
+  crags.snow = 1.0f;
+  crags.snowLine = 150;
+  crags.cover = 0.2f;
+  crags.bedding = 16;
+  crags.tilt = 0.18f;
+  crags.haze = haze;
+  crags.hazeAmt = 0.06f;
+  crags.fogDepth = 120;
+  crags.fogAmt = 0.5f;
+  crags.seed = 441;
+  crags.bottom = kShoreRow + 2;
+  PaintCrags(bg, crags, cragTop);
   Alpenglow(bg, 250);
   // The sides of the cirque, in shadow.
   const Rgb sideHaze = Hex(0x7d7596);
   auto leftSide = SideCrag(170, kShoreRow + 4, 330, true, 417);
-  Range leftR{0, 70, 0.012f, 419, Hex(0x6b6280), Hex(0x1f1f33), Hex(0x26302f), 60, 0.1f, sideHaze, 0.06f, 70, 0.35f, 1.2f, 0.8f};
-  PaintRange(bg, leftR, leftSide);
+  Crags side{Hex(0x4e4a66), Hex(0x1a1a2c), Hex(0x7a6676), Hex(0xa9a4c4), Hex(0x5a5a80)};
+  side.sunX = -0.7f;
+  side.snow = 0.3f;
+  side.snowLine = 90;
+  side.bedding = 13;
+  side.tilt = -0.25f;
+  side.haze = sideHaze;
+  side.hazeAmt = 0.05f;
+  side.fogDepth = 110;
+  side.fogAmt = 0.25f;
+  side.seed = 419;
+  side.bottom = kShoreRow + 6;
+  PaintCrags(bg, side, leftSide);
   auto rightSide = SideCrag(140, kShoreRow + 4, 470, false, 421);
-  Range rightR{0, 70, 0.012f, 423, Hex(0x7a6a80), Hex(0x232238), Hex(0x2a3432), 60, 0.1f, sideHaze, 0.06f, 70, 0.35f, 1.2f, 0.8f};
-  PaintRange(bg, rightR, rightSide);
-  const float cascadeTop = rightSide[size_t(kCascadeX)] + 10;
+  // The cascade comes from a hanging valley: a notch in the wall, a snowfield behind it.
+  CutNotch(rightSide, kCascadeX, 30, 34);
+  const float cascadeTop = rightSide[size_t(kCascadeX)] + 2;
+  PaintSnowfield(bg, kCascadeX, cascadeTop, 30, Hex(0xd8c4d2), Hex(0x8486ac), Hex(0x3c3850), 437);
+  side.tilt = 0.25f;
+  side.seed = 423;
+  PaintCrags(bg, side, rightSide);
   // The far shore: a dark line of scree and turf at the water.
   auto shoreTop = GroundLine(kShoreRow - 5, kShoreRow - 4, 2, 0.03f, 425);
   for (int x = 0; x < W; ++x) {

@@ -23,7 +23,7 @@ struct Entry {
 struct Scene {
   Image background;              // 800x600; alpha 0 where the layers behind show
   std::vector<Placed> objects;   // the level, in drawing order
-  int ambient = 0;               // 1 birds, 2 brook, 3 waterfall
+  int ambient = 0;               // 0 silence, 1 birds, 2 brook, 3 waterfall
 };
 
 struct World {
@@ -42,6 +42,9 @@ Scene BrookScene(const World& world);
 Scene FallsScene(const World& world);
 Scene TarnScene(const World& world);
 Scene BirchwoodScene(const World& world);
+Scene MeadowScene(const World& world);
+Scene WinterScene(const World& world);
+Scene MoonlakeScene(const World& world);
 // The scene as the saver would show it after timeMs of running (layers scrolled, spray
 // puffs simulated, leaves at rest); for previews and the preview.bmp picture.
 Image Composite(const World& world, int scene, float timeMs);

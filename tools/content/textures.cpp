@@ -383,4 +383,38 @@ Image Relit(Image img, Rgb mul) {
   return img;
 }
 
+Image Snowed(Image img, float depth, uint32_t seed) {
+  const Image src = img;
+  const int reach = std::max(1, int(depth * 1.6f));
+  for (int y = 0; y < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      if (src.A(x, y) < 0.3f) continue;
+      // How deep under an open edge this texel lies.
+      int under = reach + 1;
+      for (int k = 1; k <= reach && y - k >= 0; ++k) {
+        if (src.A(x, y - k) < 0.3f) { under = k; break; }
+      }
+      const float n = Fbm(x * 0.15f, y * 0.15f, seed, 3) * 0.5f + 0.5f;
+      const float cap = Clamp01((depth * (0.6f + 0.8f * n) - under) / 1.5f);
+      if (cap <= 0) continue;
+      const float lit = Clamp01(0.75f - 0.6f * (float(x) / img.w - 0.5f) + 0.25f * (n - 0.5f));
+      img.At(x, y) = Mix(img.At(x, y), Mix(Hex(0x9aa8c8), Hex(0xf8f9fb), lit), cap);
+    }
+  }
+  return img;
+}
+
+Image WithStars(Image sky, int count, uint32_t seed) {
+  Rng rng(seed);
+  for (int i = 0; i < count; ++i) {
+    const float x = rng.Range(3, float(sky.w) - 3), v = rng.Uniform() * rng.Uniform();  // more high up; clear of the wrap
+    const float y = v * sky.h;
+    const float b = rng.Uniform();
+    const float r = 0.45f + 0.7f * b * b;
+    const Rgb c = Mix(Hex(0xb8c4ff), Hex(0xfff4dc), rng.Uniform());
+    FillEllipse(sky, x, y, r, r, 0, c, (0.35f + 0.65f * b) * (1 - 0.7f * v), 0.8f);
+  }
+  return sky;
+}
+
 }  // namespace qhc
