@@ -13,6 +13,7 @@ packages=(
   libglib2.0-dev
   xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+  libwayland-dev wayland-protocols libwayland-bin sway grim wtype weston
   clang libclang-rt-14-dev
 )
 

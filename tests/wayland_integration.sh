@@ -1,0 +1,288 @@
+#!/usr/bin/env bash
+# One integration case of the saver and the wallpaper on Wayland desktops: Debian's sway run
+# headless as an unprivileged user (sway refuses root), two outputs of different sizes,
+# screenshots with grim, keys with wtype, buttons and hot-plugging with swaymsg; weston as a
+# compositor without the layer shell.
+# usage: wayland_integration.sh CASE BUILD_DIR
+# BUILD_DIR holds bin/quiet-highland, bin/quiet-highland-render and bin/desktop_test_tool.
+set -u
+case_name=$1
+build=$2
+saver=$build/bin/quiet-highland
+render=$build/bin/quiet-highland-render
+tool=$build/bin/desktop_test_tool
+
+for program in sway swaymsg grim wtype weston weston-simple-shm; do
+  command -v "$program" >/dev/null || { echo "FAIL ($case_name): $program is not installed" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qh-wayland.XXXXXX")
+chmod 755 "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  for log in saver.err compositor.log client.log; do
+    if [ -s "$work/$log" ]; then sed "s/^/  $log: /" "$work/$log" | tail -30 >&2; fi
+  done
+  exit 1
+}
+
+source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
+
+# Everything on the desktop runs as one unprivileged user with its own home and runtime folder.
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  id qh-wayland >/dev/null 2>&1 ||
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin qh-wayland ||
+    fail "can't create a user for the compositor"
+  # setpriv replaces itself with the program, so $! is the program and `wait` gets its code.
+  as_user=(setpriv --reuid=qh-wayland --regid=qh-wayland --clear-groups --)
+fi
+mkdir -p "$work/home" "$work/run" "$work/shots"
+[ "$(id -u)" -eq 0 ] && chown qh-wayland "$work/home" "$work/run" "$work/shots"
+chmod 700 "$work/run"
+user_store=$work/home/.config/quiet-highland/registry.reg
+
+# The desktop's own environment and nothing of the caller's.
+desktop_env() {
+  echo PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run" \
+    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus" SDL_AUDIODRIVER=dummy LANG=C.UTF-8
+}
+as_desktop() {
+  # shellcheck disable=SC2046 # the paths hold no blanks (mktemp under TMPDIR)
+  "${as_user[@]}" /usr/bin/env -i $(desktop_env) WAYLAND_DISPLAY="${WAYLAND_DISPLAY:-}" SWAYSOCK="${SWAYSOCK:-}" "$@"
+}
+
+wait_for_socket() {
+  local i
+  for i in $(seq 100); do
+    WAYLAND_DISPLAY=$(cd "$work/run" && ls wayland-? 2>/dev/null | head -1)
+    [ -n "$WAYLAND_DISPLAY" ] && return 0
+    sleep 0.1
+  done
+  fail "the compositor made no Wayland socket"
+}
+
+# Headless sway with two outputs: HEADLESS-1 1024x768 at 0,0 and HEADLESS-2 1280x720 right of it.
+start_sway() {
+  cat >"$work/sway.conf" <<'EOF'
+output HEADLESS-1 resolution 1024x768 position 0 0
+output HEADLESS-2 resolution 1280x720 position 1024 0
+EOF
+  chmod 644 "$work/sway.conf"
+  WAYLAND_DISPLAY='' SWAYSOCK='' as_desktop WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_HEADLESS_OUTPUTS=2 sway -c "$work/sway.conf" >"$work/compositor.log" 2>&1 &
+  pids+=($!)
+  wait_for_socket
+  local i
+  for i in $(seq 100); do
+    SWAYSOCK=$(ls "$work"/run/sway-ipc.*.sock 2>/dev/null | head -1)
+    [ -n "$SWAYSOCK" ] && as_desktop swaymsg -t get_outputs >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  fail "sway did not start"
+}
+
+start_weston() {
+  WAYLAND_DISPLAY='' as_desktop weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --idle-time=0 \
+    >"$work/compositor.log" 2>&1 &
+  pids+=($!)
+  wait_for_socket
+}
+
+start_saver() {
+  as_desktop "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
+  saver_pid=$!
+  pids+=($saver_pid)
+}
+
+shot() { as_desktop grim -o "$1" "$work/shots/$1.png" 2>>"$work/compositor.log" && cp "$work/shots/$1.png" "$work/$1.png"; }
+
+near() {
+  local a=($1) b=($2) limit=$3 i d
+  [ ${#a[@]} -eq 3 ] && [ ${#b[@]} -eq 3 ] || return 1
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    [ "${d#-}" -le "$limit" ] || return 1
+  done
+}
+
+frame_pixel() {
+  [ -f "$work/frame.png" ] ||
+    /usr/bin/env -i $(desktop_env) XDG_CONFIG_HOME="$work/frame-config" "$render" --frames 1 --time 12:00:00 --png "$work/frame.png" \
+      >/dev/null 2>&1 || fail "the capture tool could not draw the frame"
+  "$tool" pixel "$work/frame.png" "$1" "$2"
+}
+
+# Whether output $1 (W $2 x H $3) shows the capture tool's sky along the picture's top,
+# the picture scaled to cover ("fill") or letterboxed ("fit") as $4 says.
+shows_sky() {
+  local output=$1 w=$2 h=$3 fit=$4 scale_num scale_den left top px py=40 x y matched=0
+  shot "$output" || return 1
+  # The picture's place: 800x600 scaled by scale_num/scale_den, centred.
+  if { [ "$fit" = fill ] && [ $((w * 600)) -gt $((h * 800)) ]; } ||
+     { [ "$fit" = fit ] && [ $((w * 600)) -le $((h * 800)) ]; }; then
+    scale_num=$w scale_den=800
+  else
+    scale_num=$h scale_den=600
+  fi
+  left=$(((w - 800 * scale_num / scale_den) / 2))
+  top=$(((h - 600 * scale_num / scale_den) / 2))
+  [ "$fit" = fill ] && py=$((12 - top * scale_den / scale_num + 4))
+  for px in 60 260 470 610 760; do
+    x=$((left + px * scale_num / scale_den))
+    y=$((top + py * scale_num / scale_den))
+    near "$("$tool" pixel "$work/$output.png" "$x" "$y")" "$(frame_pixel "$px" "$py")" 40 && matched=$((matched + 1))
+  done
+  [ "$matched" -ge 3 ]
+}
+
+# Waits up to $1 seconds until every output named after it shows the sky ($2: fit or fill).
+wait_for_sky_on() {
+  local deadline=$(($(now_ms) + $1 * 1000)) fit=$2 all spec
+  shift 2
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    all=1
+    for spec in "$@"; do
+      set -- $(tr ':x' '  ' <<<"$spec")
+      shows_sky "$1" "$2" "$3" "$fit" || all=0
+    done
+    [ "$all" -eq 1 ] && return 0
+    alive || fail "the saver ended before drawing"
+    sleep 0.3
+  done
+  return 1
+}
+
+# The process's CPU time (user + system) in milliseconds.
+cpu_ms() {
+  local fields
+  read -ra fields <"/proc/$1/stat"
+  echo $(((fields[13] + fields[14]) * 1000 / $(getconf CLK_TCK)))
+}
+
+key() { as_desktop wtype -s 1500 -k "$1" 2>>"$work/client.log"; }
+
+expect_end_within() {
+  local started=$(now_ms)
+  wait_exit "$1" || fail "still running $1 s after $2"
+  echo "ended $(($(now_ms) - started)) ms after $2 (exit code $rc)"
+}
+
+case "$case_name" in
+  wallpaper_on_two_outputs)
+    start_sway
+    start_saver --wallpaper
+    wait_for_sky_on 30 fill HEADLESS-1:1024x768 HEADLESS-2:1280x720 ||
+      fail "the outputs do not show the scene's sky, scaled to cover"
+    key Escape
+    sleep 1
+    alive || fail "a key ended the wallpaper"
+    kill -TERM "$saver_pid"
+    expect_end_within 1 SIGTERM
+    [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
+    ;;
+
+  saver_over_a_full_screen_window)
+    start_sway
+    as_desktop weston-simple-shm >"$work/client.log" 2>&1 &
+    pids+=($!)
+    sleep 1
+    as_desktop swaymsg fullscreen enable >/dev/null || fail "the window did not go full screen"
+    [ ! -f "$user_store" ] || fail "a settings file exists before the run"
+    start_saver /s
+    wait_for_sky_on 30 fit HEADLESS-1:1024x768 HEADLESS-2:1280x720 ||
+      fail "the saver does not show the scene over the full-screen window on both outputs"
+    as_desktop swaymsg seat - cursor move 300 200 >/dev/null
+    as_desktop swaymsg seat - cursor move -200 100 >/dev/null
+    sleep 1
+    alive || fail "pointer motion ended the saver"
+    key Escape
+    expect_end_within 1 "a key press"
+    [ "$rc" -eq 0 ] || fail "exit code $rc after a key press"
+    grep -q '"settings"=hex:' "$user_store" 2>/dev/null || fail "the settings were not written on the way out"
+    start_saver /s
+    wait_for_sky_on 30 fit HEADLESS-1:1024x768 || fail "the second saver shows no scene"
+    as_desktop swaymsg seat - cursor press button1 >/dev/null
+    expect_end_within 1 "a button press"
+    [ "$rc" -eq 0 ] || fail "exit code $rc after a button press"
+    ;;
+
+  outputs_come_and_go)
+    start_sway
+    start_saver --wallpaper
+    wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "no picture before the hot-plug"
+    as_desktop swaymsg create_output >/dev/null || fail "swaymsg create_output failed"
+    as_desktop swaymsg output HEADLESS-3 resolution 800x600 position 2304 0 >/dev/null
+    started=$(now_ms)
+    wait_for_sky_on 1 fill HEADLESS-3:800x600 || fail "the new output shows no picture within a second"
+    echo "the new output showed the picture $(($(now_ms) - started)) ms after it came"
+    as_desktop swaymsg output HEADLESS-2 disable >/dev/null || fail "swaymsg could not disable an output"
+    sleep 2
+    alive || fail "the run ended when an output went away"
+    wait_for_sky_on 5 fill HEADLESS-1:1024x768 HEADLESS-3:800x600 || fail "the outputs left show no picture"
+    kill -TERM "$saver_pid"
+    expect_end_within 1 SIGTERM
+    ;;
+
+  covered_wallpaper_rests)
+    start_sway
+    start_saver --wallpaper
+    wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "no wallpaper"
+    as_desktop swaymsg output HEADLESS-2 disable >/dev/null  # one output, for one window to cover
+    as_desktop weston-simple-shm >"$work/client.log" 2>&1 &
+    pids+=($!)
+    sleep 1
+    as_desktop swaymsg fullscreen enable >/dev/null || fail "the window did not go full screen"
+    sleep 1
+    before=$(cpu_ms "$saver_pid")
+    sleep 10
+    used=$(($(cpu_ms "$saver_pid") - before))
+    echo "covered: ${used} ms of CPU in 10 s"
+    [ "$used" -lt 300 ] || fail "the covered wallpaper used ${used} ms of CPU in 10 s (3 % is 300 ms)"
+    as_desktop swaymsg fullscreen disable >/dev/null
+    as_desktop swaymsg kill >/dev/null
+    started=$(now_ms)
+    before=$(cpu_ms "$saver_pid")
+    sleep 0.5
+    drew=$(($(cpu_ms "$saver_pid") - before))
+    echo "uncovered: ${drew} ms of CPU in the first 0.5 s"
+    [ "$drew" -ge 20 ] || fail "the uncovered wallpaper did not draw within 0.5 s (${drew} ms of CPU)"
+    wait_for_sky_on 5 fill HEADLESS-1:1024x768 || fail "the uncovered wallpaper shows no picture"
+    kill -TERM "$saver_pid"
+    expect_end_within 1 SIGTERM
+    ;;
+
+  no_layer_shell)
+    start_weston
+    start_saver --wallpaper
+    expect_end_within 10 "the start without a layer shell"
+    [ "$rc" -eq 1 ] || fail "exit code $rc without a wallpaper layer"
+    grep -qF "this desktop offers no wallpaper layer (wlr-layer-shell); the wallpaper needs sway, Hyprland, KDE Plasma or another compositor that has it" \
+      "$work/saver.err" || fail "the message is not the wallpaper's: $(cat "$work/saver.err")"
+    start_saver /s
+    for i in $(seq 150); do
+      grep -q 'no overlay layer' "$work/saver.err" && break
+      sleep 0.1
+    done
+    sleep 3
+    alive || fail "the saver did not fall back to a full-screen window"
+    [ "$(grep -c . "$work/saver.err")" -eq 1 ] || fail "expected one line on stderr: $(cat "$work/saver.err")"
+    grep -q 'full-screen window instead' "$work/saver.err" || fail "the fallback was not announced"
+    kill -TERM "$saver_pid"
+    expect_end_within 2 SIGTERM
+    [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
+    ;;
+
+  *)
+    fail "unknown case"
+    ;;
+esac
+echo "PASS ($case_name)"
