@@ -56,6 +56,7 @@ struct WaylandOutput final : PresentationSurface {
   zwlr_layer_surface_v1* layerSurface = nullptr;
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
+  bool swapIntervalSet = false;
   uint32_t configureSerial = 0;  // the last configure, acknowledged before the next commit
   bool configurePending = false, layoutPending = false;
   int32_t logicalWidth = 0, logicalHeight = 0;
@@ -96,7 +97,15 @@ struct WaylandState {
 WaylandState wl;
 
 bool WaylandOutput::MakeCurrent() {
-  return eglSurface != EGL_NO_SURFACE && eglMakeCurrent(wl.egl, eglSurface, eglSurface, wl.context) == EGL_TRUE;
+  if (eglSurface == EGL_NO_SURFACE || eglMakeCurrent(wl.egl, eglSurface, eglSurface, wl.context) != EGL_TRUE) {
+    return false;
+  }
+  if (!swapIntervalSet) {
+    // The frame callbacks pace the swaps; EGL must not wait for them as well.
+    eglSwapInterval(wl.egl, 0);
+    swapIntervalSet = true;
+  }
+  return true;
 }
 
 void FrameDone(void* data, wl_callback* callback, uint32_t /*time*/) {
@@ -210,8 +219,7 @@ void LayOut(WaylandOutput* out) {
                    eglGetError());
       return;
     }
-    // The frame callbacks pace the swaps; EGL must not wait for them as well.
-    if (out->MakeCurrent()) eglSwapInterval(wl.egl, 0);
+    out->swapIntervalSet = false;
   } else {
     wl_egl_window_resize(out->eglWindow, out->layout.pixelWidth, out->layout.pixelHeight, 0, 0);
   }
@@ -348,25 +356,33 @@ const wl_registry_listener kRegistryListener = {RegistryGlobal, RegistryGlobalRe
 
 void* EglProcAddress(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 
+// The EGL display of the connection and the configuration every output's surface uses.
+bool StartEgl() {
+  if (wl.egl != EGL_NO_DISPLAY) return true;
+  wl.egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, wl.display, nullptr);
+  EGLint major = 0, minor = 0;
+  if (wl.egl == EGL_NO_DISPLAY || !eglInitialize(wl.egl, &major, &minor) || !eglBindAPI(EGL_OPENGL_API)) {
+    std::fprintf(stderr, "OpenGL 3.3: no EGL on this Wayland display (EGL error 0x%x)\n", eglGetError());
+    return false;
+  }
+  // No alpha: the compositor takes the buffer as opaque and never blends the desktop in.
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                     EGL_RED_SIZE,     8,              EGL_GREEN_SIZE,      8,
+                                     EGL_BLUE_SIZE,    8,              EGL_ALPHA_SIZE,      0,
+                                     EGL_NONE};
+  EGLint count = 0;
+  if (!eglChooseConfig(wl.egl, configAttributes, &wl.config, 1, &count) || count < 1) {
+    std::fprintf(stderr, "OpenGL 3.3: EGL offers no window configuration for OpenGL\n");
+    return false;
+  }
+  return true;
+}
+
 class LayerSurfacePresentation : public Presentation {
  public:
   bool CreateContext() override {
-    wl.egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, wl.display, nullptr);
-    EGLint major = 0, minor = 0;
-    if (wl.egl == EGL_NO_DISPLAY || !eglInitialize(wl.egl, &major, &minor) || !eglBindAPI(EGL_OPENGL_API)) {
-      std::fprintf(stderr, "OpenGL 3.3: no EGL on this Wayland display (EGL error 0x%x)\n", eglGetError());
-      return false;
-    }
-    // No alpha: the compositor takes the buffer as opaque and never blends the desktop in.
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE,     8,              EGL_GREEN_SIZE,      8,
-                                       EGL_BLUE_SIZE,    8,              EGL_ALPHA_SIZE,      0,
-                                       EGL_NONE};
-    EGLint count = 0;
-    if (!eglChooseConfig(wl.egl, configAttributes, &wl.config, 1, &count) || count < 1) {
-      std::fprintf(stderr, "OpenGL 3.3: EGL offers no window configuration for OpenGL\n");
-      return false;
-    }
+    if (wl.context != EGL_NO_CONTEXT) return true;
+    if (!StartEgl()) return false;
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                         EGL_NONE};
@@ -460,7 +476,7 @@ int RunOnLayerSurfaces(const LayerSurfaceRun& run) {
   LookAfterOutputs();
   wl_display_roundtrip(wl.display);  // the first configures
   LayerSurfacePresentation presentation;
-  if (!presentation.CreateContext()) return 1;
+  if (!StartEgl()) return 1;
   LookAfterOutputs();
   int32_t width = kPictureWidth, height = kPictureHeight;
   if (!wl.outputs.empty() && wl.outputs[0]->layout.pixelWidth > 0) {

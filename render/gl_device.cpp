@@ -709,6 +709,9 @@ void GlDevice::ComposeSurface(const PresentationSurface& surface) {
   for (const PixelRect& area : pictureAreas) blit(area);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  // The first time the context meets a window its viewport becomes that window's size:
+  // drawing goes on into the back buffer's.
+  gl_.Viewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
 }
 
 void GlDevice::ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth,

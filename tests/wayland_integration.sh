@@ -22,7 +22,7 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   wait 2>/dev/null
-  rm -rf "$work"
+  [ -n "${QH_KEEP_WORK:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -55,9 +55,15 @@ desktop_env() {
   echo PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run" \
     DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus" SDL_AUDIODRIVER=dummy LANG=C.UTF-8
 }
+# The session's sockets, once there are any: sway takes an empty SWAYSOCK for a path.
+session_env() {
+  [ -n "${WAYLAND_DISPLAY:-}" ] && echo "WAYLAND_DISPLAY=$WAYLAND_DISPLAY"
+  [ -n "${SWAYSOCK:-}" ] && echo "SWAYSOCK=$SWAYSOCK"
+  return 0
+}
 as_desktop() {
   # shellcheck disable=SC2046 # the paths hold no blanks (mktemp under TMPDIR)
-  "${as_user[@]}" /usr/bin/env -i $(desktop_env) WAYLAND_DISPLAY="${WAYLAND_DISPLAY:-}" SWAYSOCK="${SWAYSOCK:-}" "$@"
+  "${as_user[@]}" /usr/bin/env -i $(desktop_env) $(session_env) "$@"
 }
 
 wait_for_socket() {
@@ -97,8 +103,10 @@ start_weston() {
   wait_for_socket
 }
 
+# Started without a function or subshell in between, so $saver_pid is the program itself.
 start_saver() {
-  as_desktop "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
+  # shellcheck disable=SC2046
+  "${as_user[@]}" /usr/bin/env -i $(desktop_env) $(session_env) "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
   saver_pid=$!
   pids+=($saver_pid)
 }
@@ -139,6 +147,7 @@ shows_sky() {
   for px in 60 260 470 610 760; do
     x=$((left + px * scale_num / scale_den))
     y=$((top + py * scale_num / scale_den))
+    [ -n "${QH_KEEP_WORK:-}" ] && echo "$output $x,$y: $("$tool" pixel "$work/$output.png" "$x" "$y") vs $px,$py: $(frame_pixel "$px" "$py")" >&2
     near "$("$tool" pixel "$work/$output.png" "$x" "$y")" "$(frame_pixel "$px" "$py")" 40 && matched=$((matched + 1))
   done
   [ "$matched" -ge 3 ]
@@ -146,13 +155,13 @@ shows_sky() {
 
 # Waits up to $1 seconds until every output named after it shows the sky ($2: fit or fill).
 wait_for_sky_on() {
-  local deadline=$(($(now_ms) + $1 * 1000)) fit=$2 all spec
-  shift 2
+  local deadline=$(($(now_ms) + $1 * 1000)) fit=$2 all spec fields
+  local specs=("${@:3}")
   while [ "$(now_ms)" -lt "$deadline" ]; do
     all=1
-    for spec in "$@"; do
-      set -- $(tr ':x' '  ' <<<"$spec")
-      shows_sky "$1" "$2" "$3" "$fit" || all=0
+    for spec in "${specs[@]}"; do
+      read -ra fields <<<"$(tr ':x' '  ' <<<"$spec")"
+      shows_sky "${fields[0]}" "${fields[1]}" "${fields[2]}" "$fit" || all=0
     done
     [ "$all" -eq 1 ] && return 0
     alive || fail "the saver ended before drawing"
