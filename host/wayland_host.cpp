@@ -33,8 +33,8 @@ namespace {
 
 constexpr int32_t kPictureWidth = 800, kPictureHeight = 600;  // the saver's back buffer
 // A surface the compositor closed while its output stayed is the user's doing (the saver
-// ends); one closed with its output is an unplugged monitor (the run goes on). The removal
-// of the output follows within this time.
+// ends; the wallpaper makes a new one); one closed with its output is an unplugged monitor
+// (the run goes on). The removal of the output follows within this time.
 constexpr int64_t kClosedOutputGraceMs = 300;
 
 int64_t MonotonicMs() {
@@ -244,7 +244,10 @@ void LookAfterOutputs() {
   for (uint32_t gone : changes.destroy) DestroySurface(find(gone));
   const int64_t now = MonotonicMs();
   for (auto& out : wl.outputs) {
-    if (out->closed && !out->removed && !wl.run.wallpaper && now - out->closedAtMs >= kClosedOutputGraceMs) {
+    if (!out->closed || out->removed || now - out->closedAtMs < kClosedOutputGraceMs) continue;
+    if (wl.run.wallpaper) {
+      out->closed = false;  // an output still there (one being set up): the wallpaper tries again
+    } else {
       QuitRequested = 1;  // the compositor took the saver away
     }
   }
