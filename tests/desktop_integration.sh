@@ -81,15 +81,6 @@ colour_near() {
   near "$got" "$expected" "$4"
 }
 
-near() {
-  local a=($1) b=($2) limit=$3 i d
-  [ ${#a[@]} -eq 3 ] && [ ${#b[@]} -eq 3 ] || return 1
-  for i in 0 1 2; do
-    d=$((a[i] - b[i]))
-    [ "${d#-}" -le "$limit" ] || return 1
-  done
-}
-
 # The sky of the capture tool's first frame at picture point X,Y (800x600).
 sky_in_frame() {
   [ -f "$work/frame.png" ] || "$render" --frames 1 --time 12:00:00 --png "$work/frame.png" >/dev/null 2>&1 ||

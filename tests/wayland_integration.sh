@@ -4,6 +4,7 @@
 # screenshots with grim, keys with wtype, buttons and hot-plugging with swaymsg; weston as a
 # compositor without the layer shell.
 # usage: wayland_integration.sh CASE BUILD_DIR
+# QH_KEEP_WORK=1 keeps the work folder (screenshots, logs) and prints the colours compared.
 # BUILD_DIR holds bin/quiet-highland, bin/quiet-highland-render, bin/desktop_test_tool and
 # bin/wayland_test_pointer.
 set -u
@@ -115,15 +116,6 @@ start_saver() {
 }
 
 shot() { as_desktop grim -o "$1" "$work/shots/$1.png" 2>>"$work/compositor.log" && cp "$work/shots/$1.png" "$work/$1.png"; }
-
-near() {
-  local a=($1) b=($2) limit=$3 i d
-  [ ${#a[@]} -eq 3 ] && [ ${#b[@]} -eq 3 ] || return 1
-  for i in 0 1 2; do
-    d=$((a[i] - b[i]))
-    [ "${d#-}" -le "$limit" ] || return 1
-  done
-}
 
 frame_pixel() {
   [ -f "$work/frame.png" ] ||
