@@ -141,6 +141,9 @@ int RunOnDesktop(const qh::ProgramOptions& options) {
     case WaylandDesktop::None:
       break;
   }
+  // X11: the wallpaper covers (cropped), the saver letterboxes, unless told otherwise.
+  SetWindowPictureCover(options.shape == PictureShape::Fill ||
+                        (options.wallpaper && options.shape == PictureShape::Default));
   if (options.wallpaper) {
     // X11: the classic wallpaper in the root window, input left alone, ended by a signal.
     DaemonWindow = true;

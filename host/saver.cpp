@@ -29,6 +29,7 @@ namespace qh {
 namespace {
 // The main window's presentation, from StartSaverMode to ShutdownSaverMode.
 std::unique_ptr<SdlWindowPresentation> windowPresentation;
+bool coverWindow = false;
 
 SDL_Window* WindowOf(void* presentation) {
   return presentation != nullptr ? static_cast<SdlWindowPresentation*>(presentation)->Window() : nullptr;
@@ -59,6 +60,7 @@ bool StartSaverMode(SDL_Window* window) {
   if (window != nullptr) {
     windowPresentation = std::make_unique<SdlWindowPresentation>(window);
     windowPresentation->SetPictureAreas(MonitorPictureAreas());
+    windowPresentation->SetCoverWindow(coverWindow);
   }
   DeviceWindow.screenSize = ScreenSizeOfWindow;
   DeviceWindow.placeWindow = PlaceWindow;
@@ -66,6 +68,8 @@ bool StartSaverMode(SDL_Window* window) {
   SDL_GetWindowSize(window, &width, &height);
   return StartSaverMode(windowPresentation.get(), width, height);
 }
+
+void SetWindowPictureCover(bool cover) { coverWindow = cover; }
 
 bool StartSaverMode(Presentation* presentation, int32_t width, int32_t height) {
   // Pictures and the driver's copies of them are megabytes each and come and go with every

@@ -14,6 +14,9 @@ class Presentation;
 // False when the run must end (the reason has been shown to the user).
 // The window must have been created with SDL_WINDOW_OPENGL; the device presents into it.
 bool StartSaverMode(SDL_Window* window);
+// The window's picture cropped to cover it instead of letterboxed (one monitor only; a
+// window over several keeps the picture letterboxed to each). Before StartSaverMode.
+void SetWindowPictureCover(bool cover);
 // The same for any presentation (which must outlive ShutdownSaverMode), whose picture
 // is width x height for the perspective.
 bool StartSaverMode(Presentation* presentation, int32_t width, int32_t height);

@@ -57,6 +57,15 @@ std::vector<D3DDISPLAYMODE> SdlWindowPresentation::DisplayModes() const {
   return modes;
 }
 
+const std::vector<PixelRect>& SdlWindowPresentation::PictureAreas() const {
+  if (!cover_ || !pictureAreas_.empty()) return pictureAreas_;
+  int32_t width = 0, height = 0;
+  PixelSize(&width, &height);
+  coverArea_.resize(1);  // no allocation after the first frame
+  coverArea_[0] = CoverRect(PixelRect{0, 0, width, height}, 800, 600);
+  return coverArea_;
+}
+
 void SdlWindowPresentation::PixelSize(int32_t* width, int32_t* height) const {
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(window_, &w, &h);

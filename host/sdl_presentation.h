@@ -18,6 +18,9 @@ class SdlWindowPresentation : public Presentation, public PresentationSurface {
   SDL_Window* Window() const { return window_; }
   // Where the picture goes in the window when it spans several monitors; none: letterboxed.
   void SetPictureAreas(std::vector<PixelRect> areas) { pictureAreas_ = std::move(areas); }
+  // Without picture areas: the picture covers the whole window, cropped, at whatever size
+  // the window has, instead of being letterboxed.
+  void SetCoverWindow(bool cover) { cover_ = cover; }
 
   bool CreateContext() override;
   void DestroyContext() override;
@@ -31,13 +34,15 @@ class SdlWindowPresentation : public Presentation, public PresentationSurface {
 
   bool MakeCurrent() override { return SDL_GL_MakeCurrent(window_, context_) == 0; }
   void PixelSize(int32_t* width, int32_t* height) const override;
-  const std::vector<PixelRect>& PictureAreas() const override { return pictureAreas_; }
+  const std::vector<PixelRect>& PictureAreas() const override;
   void Swap() override { SDL_GL_SwapWindow(window_); }
 
  private:
   SDL_Window* window_;
   SDL_GLContext context_ = nullptr;
   std::vector<PixelRect> pictureAreas_;
+  bool cover_ = false;
+  mutable std::vector<PixelRect> coverArea_;  // the one area while covering, kept to the window's size
 };
 
 }  // namespace qh

@@ -47,7 +47,7 @@ defaults='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,0
 source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   local i
   for i in $(seq 100); do
@@ -219,6 +219,25 @@ case "$case_name" in
     start_x
     start_saver -root
     wait_for_sky 90 "$root_id" 1024 768 || fail "no sky on the root window"
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    ;;
+
+  # The X11 wallpaper: the root window, the picture cropped to cover a 16:9 screen (no bars),
+  # a key leaves it running, SIGTERM ends it.
+  wallpaper_covers_the_root_window)
+    start_x 1280x720
+    start_saver --wallpaper
+    for i in $(seq 180); do
+      # Where a letterboxed picture has its left bar.
+      colour_near "$root_id" 100 360 0 "0 0 0" || break
+      alive || fail "the wallpaper ended before drawing"
+      sleep 0.5
+    done
+    colour_near "$root_id" 100 360 0 "0 0 0" && fail "the wallpaper left black bars"
+    xdotool key Escape
+    sleep 1
+    alive || fail "a key ended the wallpaper"
     kill -TERM "$saver_pid"
     expect_quick_clean_end SIGTERM
     ;;
