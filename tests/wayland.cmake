@@ -6,6 +6,7 @@ set(wayland_cases
   wallpaper_on_two_outputs
   saver_over_a_full_screen_window
   outputs_come_and_go
+  unseen_wallpaper_ticks
   no_layer_shell_wallpaper
   no_layer_shell_saver_falls_back)
 foreach(case ${wayland_cases})
