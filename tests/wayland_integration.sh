@@ -314,7 +314,7 @@ case "$case_name" in
     drew=$(($(cpu_ms "$saver_pid") - before))
     echo "seen again: ${drew} ms of CPU in the first 0.5 s"
     [ "$drew" -ge 20 ] || fail "the wallpaper did not draw within 0.5 s of being asked again (${drew} ms of CPU)"
-    wait_for_sky_on 5 fill HEADLESS-1:1024x768 || fail "the wallpaper shows no picture once asked again"
+    wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "the wallpaper shows no picture once asked again"
     kill -TERM "$saver_pid"
     expect_end_within 1 SIGTERM
     ;;
