@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "core/clock.h"
@@ -19,6 +20,7 @@
 #include "host/host_state.h"
 #include "host/message_box.h"
 #include "host/saver.h"
+#include "host/sdl_presentation.h"
 #include "host/startup.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
@@ -121,7 +123,10 @@ class HeadlessSaver {
     if (!OpenWindow(windowWidth, windowHeight)) return false;
     StartContentDecodeAhead();
     BuildSqrtTable();
-    if (!InitDevice(std::make_unique<GlAdapter>(window_), window_, RunDeviceConfig())) return false;
+    presentation_ = std::make_unique<SdlWindowPresentation>(window_);
+    if (!InitDevice(std::make_unique<GlAdapter>(*presentation_), presentation_.get(), RunDeviceConfig())) {
+      return false;
+    }
     if (GlDevice* gl = Gl()) gl->SetDropPixelsAfterUpload(true);
     UpdatePerspective(static_cast<uint32_t>(windowWidth), static_cast<uint32_t>(windowHeight));
     StartupApplication.PresentBlankFrame();
@@ -139,6 +144,7 @@ class HeadlessSaver {
   void Stop() {
     if (!sdlStarted_) return;
     ShutdownSaverMode();
+    presentation_.reset();
     ResetSceneState();
     ReleaseAllFiles();
     if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -155,6 +161,7 @@ class HeadlessSaver {
  private:
   FixedStepClock clock_;
   SDL_Window* window_ = nullptr;
+  std::unique_ptr<SdlWindowPresentation> presentation_;  // OpenDevice's own; StartSaverMode has one
   bool sdlStarted_ = false;
   bool onScreen_ = false;
 };

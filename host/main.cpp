@@ -17,6 +17,7 @@
 #include "host/sdl_clock.h"
 #include "host/sound_lock.h"
 #include "host/startup.h"
+#include "host/wayland_host.h"
 #include "host/window.h"
 #include "resources/settings.h"
 #include "sound/mixer_audio.h"
@@ -81,6 +82,7 @@ int ReadCommandLine(int argc, char** argv, qh::ProgramOptions* options) {
       break;
   }
   ParseCommandLine(JoinCommandLine(argc > 0 ? argv[0] : nullptr, options->switches).c_str());
+  if (options->wallpaper) RunMode = Saver;  // the saver's picture, whatever switch came with it
   if (options->drawing != HostDrawing::None) {
     // A daemon's window: the saver's picture, input left to the daemon, and nobody may be
     // there to press OK on a message box.
@@ -88,6 +90,68 @@ int ReadCommandLine(int argc, char** argv, qh::ProgramOptions* options) {
     DaemonWindow = true;
     HasParentWindow = true;
     ParentWindow = options->windowId;  // 0: the root window
+    SetMessageBoxesEnabled(false);
+  }
+  return -1;
+}
+
+bool HasEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+// Where a run that is no daemon's draws on today's desktops. A Wayland compositor with the
+// layer shell gets the saver over every output, or the wallpaper under the windows; without
+// it the saver falls back to SDL's full-screen window. On X11 the wallpaper is the root
+// window. Returns the exit code when the run ended here, -1 to go on with SDL's window.
+int RunOnDesktop(const qh::ProgramOptions& options) {
+  using namespace qh;
+  if (HasEnv("WAYLAND_DISPLAY") && !HasEnv("DISPLAY") && (RunMode == Preview || DaemonWindow)) {
+    std::fprintf(stderr,
+                 "Quiet Highland: the preview (/p) and the daemons' windows (-root, -window-id) are X11 windows, "
+                 "and this Wayland session has no X11 display.\n");
+    return 1;
+  }
+  if (RunMode != Saver || DaemonWindow) return -1;
+  switch (ConnectWaylandDesktop()) {
+    case WaylandDesktop::LayerShell: {
+      LayerSurfaceRun run;
+      run.wallpaper = options.wallpaper;
+      run.fit = DefaultFit(options.wallpaper);
+      if (options.shape == PictureShape::Fit) run.fit = PictureFit::Letterbox;
+      if (options.shape == PictureShape::Fill) run.fit = PictureFit::Cover;
+      if (options.wallpaper) SetMessageBoxesEnabled(false);  // started by the session: stderr only
+      UseSdlClock();
+      if ((!options.wallpaper || options.sound) && TakeSoundLock()) InstallAudio(SdlAudio());
+      const int code = RunOnLayerSurfaces(run);
+      if (code == 0) SaveRunSettings();
+      // The software renderer's teardown is the slowest part of an exit: the process's end
+      // takes the surfaces, the device and the connection away.
+      std::fflush(nullptr);
+      std::_Exit(code);
+    }
+    case WaylandDesktop::NoLayerShell:
+      if (options.wallpaper) {
+        std::fprintf(stderr,
+                     "Quiet Highland: this desktop offers no wallpaper layer (wlr-layer-shell); the wallpaper needs "
+                     "sway, Hyprland, KDE Plasma or another compositor that has it.\n");
+        return 1;
+      }
+      std::fprintf(stderr,
+                   "Quiet Highland: this desktop offers no overlay layer (wlr-layer-shell); the saver covers one "
+                   "output in a full-screen window instead.\n");
+      return -1;
+    case WaylandDesktop::None:
+      break;
+  }
+  // X11: the wallpaper covers (cropped), the saver letterboxes, unless told otherwise.
+  SetWindowPictureCover(options.shape == PictureShape::Fill ||
+                        (options.wallpaper && options.shape == PictureShape::Default));
+  if (options.wallpaper) {
+    // X11: the classic wallpaper in the root window, input left alone, ended by a signal.
+    DaemonWindow = true;
+    HasParentWindow = true;
+    ParentWindow = 0;
     SetMessageBoxesEnabled(false);
   }
   return -1;
@@ -123,6 +187,8 @@ int main(int argc, char** argv) {
   }
 
   InstallQuitSignalHandlers();
+  const int desktop = RunOnDesktop(options);
+  if (desktop >= 0) return desktop;
   SetEndAtOnceOnQuitSignal(DaemonWindow);  // until the loop runs: loading may take seconds
   PrepareVideo();
   // Before SDL's video starts: SDL keeps the handler it finds and hands errors on to it,
@@ -145,7 +211,7 @@ int main(int argc, char** argv) {
     // Daemons start one saver per monitor: only the holder of the per-user sound lock opens
     // the default sound device, so the sound plays once. Without a device, or without the
     // lock, the saver runs silently.
-    if (TakeSoundLock()) InstallAudio(SdlAudio());
+    if ((!options.wallpaper || options.sound) && TakeSoundLock()) InstallAudio(SdlAudio());
     if (!StartSaverMode(MainWindow)) {  // the device has shown why
       Shutdown();
       SDL_Quit();

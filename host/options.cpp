@@ -30,6 +30,15 @@ const char* const kProgramUsage =
     "  --nature-sounds, --no-nature-sounds   play the nature sounds or not\n"
     "  --start-scene N    the first scene, from 1\n"
     "\n"
+    "Desktops:\n"
+    "  --wallpaper        the scene as the desktop's live wallpaper, under the windows, on\n"
+    "                     every output (Wayland with wlr-layer-shell; the root window on X11);\n"
+    "                     silent, and ends only on SIGTERM or SIGINT\n"
+    "  --sound            the wallpaper plays the music and the nature sounds as well\n"
+    "  --fit              the whole picture on each screen, black bars where it is narrower\n"
+    "                     (the saver's default)\n"
+    "  --fill             the picture covers each screen, cropped (the wallpaper's default)\n"
+    "\n"
     "  --help             show this text and exit\n"
     "  --version          print the version (" QH_VERSION ") and exit\n";
 
@@ -54,7 +63,7 @@ constexpr FlagOption kFlags[] = {
 constexpr const char* kSceneDelays[] = {"30s", "1m", "2m", "3m", "5m", "10m", "never"};
 
 const char* const kValueOptions[] = {"scene-delay", "volume", "start-scene", "window-id"};
-const char* const kPlainOptions[] = {"root", "help", "version"};
+const char* const kPlainOptions[] = {"root", "help", "version", "wallpaper", "sound", "fit", "fill"};
 
 bool IsKnownName(const std::string& name) {
   for (const FlagOption& flag : kFlags) {
@@ -211,7 +220,13 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args, const c
       continue;
     }
     const std::string shown = "--" + option.name;
-    if (option.name == "help" || option.name == "version" || option.name == "root") {
+    if (option.name == "wallpaper" || option.name == "sound" || option.name == "fit" || option.name == "fill") {
+      if (option.hasValue) return bad(shown + " takes no value");
+      if (option.name == "wallpaper") result.wallpaper = true;
+      if (option.name == "sound") result.sound = true;
+      if (option.name == "fit") result.shape = PictureShape::Fit;
+      if (option.name == "fill") result.shape = PictureShape::Fill;
+    } else if (option.name == "help" || option.name == "version" || option.name == "root") {
       if (option.hasValue) return bad(shown + " takes no value");
       if (option.name == "help") {
         result.outcome = ProgramOptions::ShowHelp;

@@ -35,8 +35,15 @@ OptionRead ReadSettingOption(const std::vector<std::string>& args, size_t* index
 // Where a run started by a screensaver daemon draws.
 enum class HostDrawing { None, RootWindow, WindowId };
 
+// How the 4:3 picture meets a screen of another shape: the run's default (bars for the
+// saver, cropped for the wallpaper), bars, or cropped to cover.
+enum class PictureShape { Default, Fit, Fill };
+
 struct ProgramOptions {
   enum Outcome { Run, ShowHelp, ShowVersion, BadUsage, BadEnvironment } outcome = Run;
+  bool wallpaper = false;             // --wallpaper: under the desktop's windows until a signal
+  bool sound = false;                 // --sound: the wallpaper plays sound too
+  PictureShape shape = PictureShape::Default;
   std::string error;                  // one line, for BadUsage and BadEnvironment
   HostDrawing drawing = HostDrawing::None;
   uint64_t windowId = 0;              // WindowId, or RootWindow with $XSCREENSAVER_WINDOW; 0: the root

@@ -9,6 +9,7 @@
 #include "host/application.h"
 #include "core/clock.h"
 #include "host/host_state.h"
+#include "host/sdl_presentation.h"
 #include "host/startup.h"
 #include "host/window.h"
 #include "render/device_setup.h"
@@ -26,8 +27,16 @@
 namespace qh {
 
 namespace {
+// The main window's presentation, from StartSaverMode to ShutdownSaverMode.
+std::unique_ptr<SdlWindowPresentation> windowPresentation;
+bool coverWindow = false;
+
+SDL_Window* WindowOf(void* presentation) {
+  return presentation != nullptr ? static_cast<SdlWindowPresentation*>(presentation)->Window() : nullptr;
+}
+
 void ScreenSizeOfWindow(void* window, int32_t* width, int32_t* height) {
-  int display = SDL_GetWindowDisplayIndex(static_cast<SDL_Window*>(window));
+  int display = SDL_GetWindowDisplayIndex(WindowOf(window));
   if (display < 0) display = 0;
   SDL_DisplayMode desktop{};
   if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return;
@@ -37,7 +46,7 @@ void ScreenSizeOfWindow(void* window, int32_t* width, int32_t* height) {
 
 // After a reset the window comes back centred and no longer above every other window.
 void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t height) {
-  auto* sdlWindow = static_cast<SDL_Window*>(window);
+  SDL_Window* sdlWindow = WindowOf(window);
   if (sdlWindow == nullptr || DaemonWindow) return;  // a daemon's window is never moved
   SDL_SetWindowAlwaysOnTop(sdlWindow, SDL_FALSE);
   SDL_SetWindowPosition(sdlWindow, x, y);
@@ -47,6 +56,22 @@ void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t heig
 }  // namespace
 
 bool StartSaverMode(SDL_Window* window) {
+  windowPresentation.reset();
+  if (window != nullptr) {
+    windowPresentation = std::make_unique<SdlWindowPresentation>(window);
+    windowPresentation->SetPictureAreas(MonitorPictureAreas());
+    windowPresentation->SetCoverWindow(coverWindow);
+  }
+  DeviceWindow.screenSize = ScreenSizeOfWindow;
+  DeviceWindow.placeWindow = PlaceWindow;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window, &width, &height);
+  return StartSaverMode(windowPresentation.get(), width, height);
+}
+
+void SetWindowPictureCover(bool cover) { coverWindow = cover; }
+
+bool StartSaverMode(Presentation* presentation, int32_t width, int32_t height) {
   // Pictures and the driver's copies of them are megabytes each and come and go with every
   // change of scene. A fixed threshold keeps such blocks in mappings of their own, returned
   // to the system when freed; the allocator's self-adjusting one would move them into the
@@ -59,21 +84,16 @@ bool StartSaverMode(SDL_Window* window) {
   // rasteriser): the pictures LoadContent will decode are decoded on the others meanwhile.
   StartContentDecodeAhead();
   BuildSqrtTable();
-  DeviceWindow.screenSize = ScreenSizeOfWindow;
-  DeviceWindow.placeWindow = PlaceWindow;
   std::unique_ptr<GraphicsAdapter> adapter;
-  if (window != nullptr) adapter = std::make_unique<GlAdapter>(window);
-  if (!InitDevice(std::move(adapter), window, RunDeviceConfig())) {
+  if (presentation != nullptr) adapter = std::make_unique<GlAdapter>(*presentation);
+  if (!InitDevice(std::move(adapter), presentation, RunDeviceConfig())) {
     FinishDecodeAhead();
     return false;
   }
   if (auto* gl = dynamic_cast<GlDevice*>(Device)) {
-    gl->SetPictureAreas(MonitorPictureAreas());
     // The saver's one device keeps its textures for the whole run: the driver's copy is enough.
     gl->SetDropPixelsAfterUpload(true);
   }
-  int width = 0, height = 0;
-  SDL_GetWindowSize(window, &width, &height);
   UpdatePerspective(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
   StartupApplication.PresentBlankFrame();
   return LoadContent();
@@ -113,11 +133,24 @@ void RenderFrame() {
   CurrentApplication->AfterFrame();
 }
 
+void TickFrame() {
+  auto* gl = dynamic_cast<GlDevice*>(Device);
+  if (gl != nullptr) gl->SetDrawingSkipped(true);
+  BeginFrame();
+  CurrentApplication->Render();
+  EndFrame();
+  if (gl != nullptr) gl->SetDrawingSkipped(false);
+  MeasureFrameTime();
+  CurrentApplication->AfterFrame();
+}
+
 void ShutdownSaverMode() {
   FinishDecodeAhead();
   // Textures first, so the device can free what it made for them.
   ReleaseAllTextures();
   ReleaseDevice();
+  windowPresentation.reset();
+  DeviceWindow = DeviceWindowHooks{};
   StopAudio();
 }
 

@@ -3,13 +3,23 @@
 // The capture tool runs the same three steps without a display.
 #pragma once
 
+#include <cstdint>
+
 struct SDL_Window;
 
 namespace qh {
 
+class Presentation;
+
 // False when the run must end (the reason has been shown to the user).
-// The window must have been created with SDL_WINDOW_OPENGL.
+// The window must have been created with SDL_WINDOW_OPENGL; the device presents into it.
 bool StartSaverMode(SDL_Window* window);
+// The window's picture cropped to cover it instead of letterboxed (one monitor only; a
+// window over several keeps the picture letterboxed to each). Before StartSaverMode.
+void SetWindowPictureCover(bool cover);
+// The same for any presentation (which must outlive ShutdownSaverMode), whose picture
+// is width x height for the perspective.
+bool StartSaverMode(Presentation* presentation, int32_t width, int32_t height);
 // Starts decoding the pictures LoadContent will load (the font's, the catalogue's, the first
 // scene's background) on worker threads; StartSaverMode does it before making the device.
 // After PrepareRun and the run's settings. LoadContent ends the workers.
@@ -20,6 +30,9 @@ bool LoadContent();
 // One frame: begin, the application's Render, end, present (with device-loss recovery),
 // frame timing, AfterFrame.
 void RenderFrame();
+// A frame nobody can see: the engine runs (scene clock, scene changes, sounds) but the
+// device draws nothing and nothing is presented.
+void TickFrame();
 // Releases the textures and the device and stops the sound. Safe to call when
 // StartSaverMode failed.
 void ShutdownSaverMode();

@@ -151,7 +151,7 @@ struct D3DPRESENT_PARAMETERS {
   uint32_t BackBufferCount = 0;
   uint32_t MultiSampleType = 0;
   uint32_t SwapEffect = 0;
-  void* hDeviceWindow = nullptr;  // the SDL_Window of the main window
+  void* hDeviceWindow = nullptr;  // the Presentation the device shows its picture through
   int32_t Windowed = 0;
   int32_t EnableAutoDepthStencil = 0;
   D3DFORMAT AutoDepthStencilFormat = D3DFMT_UNKNOWN;

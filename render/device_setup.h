@@ -38,7 +38,7 @@ extern DisplayModeTableState DisplayModeTable;
 extern DisplayModeRecord CurrentDisplayMode;
 // The configuration InitDevice was given; mode selection and every reset read it.
 extern DeviceConfig DeviceConfiguration;
-// Used for creation and for every reset; hDeviceWindow is the SDL_Window.
+// Used for creation and for every reset; hDeviceWindow is the Presentation.
 extern D3DPRESENT_PARAMETERS PresentParameters;
 
 // How PresentFrame puts the window back after a reset: centred on its screen, at the

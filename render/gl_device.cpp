@@ -166,31 +166,30 @@ uint32_t VerticesFor(uint32_t primitiveType, uint32_t count, GLenum* mode) {
 
 constexpr size_t kInitialStreamBytes = 256 * 1024;
 
+// Whether one of the areas holds the whole surface, so no pixel of it needs clearing.
+bool CoversSurface(const std::vector<PixelRect>& areas, int32_t width, int32_t height) {
+  for (const PixelRect& a : areas) {
+    if (a.x <= 0 && a.y <= 0 && int64_t{a.x} + a.w >= width && int64_t{a.y} + a.h >= height) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Creation and the back buffer
 
-GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context)
-    : window_(window), context_(context), generation_(nextGeneration++) {}
+GlDevice::GlDevice(Presentation* presentation) : presentation_(presentation), generation_(nextGeneration++) {}
 
-std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& params) {
-  if (window == nullptr) return nullptr;
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GLContext context = SDL_GL_CreateContext(window);
-  if (context == nullptr) {
-    std::fprintf(stderr, "OpenGL 3.3: %s\n", SDL_GetError());
-    return nullptr;
-  }
-  std::unique_ptr<GlDevice> device(new GlDevice(window, context));
+std::unique_ptr<GlDevice> GlDevice::Create(Presentation* presentation, const D3DPRESENT_PARAMETERS& params) {
+  if (presentation == nullptr || !presentation->CreateContext()) return nullptr;
+  std::unique_ptr<GlDevice> device(new GlDevice(presentation));
   if (!device->Initialise(params)) return nullptr;
   return device;
 }
 
 GlDevice::~GlDevice() {
-  SDL_GL_MakeCurrent(window_, context_);
+  presentation_->MakeContextCurrent();
   if (gl_.DeleteProgram != nullptr) {
     DestroyBackBuffer();
     for (ShaderVariant& variant : variants_) {
@@ -201,11 +200,11 @@ GlDevice::~GlDevice() {
     if (vao_ != 0) gl_.DeleteVertexArrays(1, &vao_);
     if (sampler_ != 0) gl_.DeleteSamplers(1, &sampler_);
   }
-  SDL_GL_DeleteContext(context_);
+  presentation_->DestroyContext();
 }
 
 bool GlDevice::Initialise(const D3DPRESENT_PARAMETERS& params) {
-  if (!gl_.Load()) {
+  if (!gl_.Load(presentation_->Loader())) {
     std::fprintf(stderr, "OpenGL 3.3: the context lacks core entry points\n");
     return false;
   }
@@ -235,8 +234,8 @@ bool GlDevice::Initialise(const D3DPRESENT_PARAMETERS& params) {
     return false;
   }
   ResetStates(params.EnableAutoDepthStencil != 0);
-  SDL_GL_SetSwapInterval(params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-  everShown_ = (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0;
+  presentation_->SetSwapInterval(params.FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  everShown_ = !presentation_->Status().hidden;
   RememberDisplay();
   return gl_.GetError() == GL_NO_ERROR;
 }
@@ -395,11 +394,11 @@ void GlDevice::ResetStates(bool depthEnabled) {
 }
 
 void GlDevice::RememberDisplay() {
-  displayIndex_ = SDL_GetWindowDisplayIndex(window_);
-  SDL_DisplayMode desktop{};
-  if (displayIndex_ >= 0 && SDL_GetDesktopDisplayMode(displayIndex_, &desktop) == 0) {
-    desktopWidth_ = desktop.w;
-    desktopHeight_ = desktop.h;
+  const PresentationStatus status = presentation_->Status();
+  displayIndex_ = status.display;
+  if (displayIndex_ >= 0 && status.hasDesktop) {
+    desktopWidth_ = status.desktopWidth;
+    desktopHeight_ = status.desktopHeight;
   }
 }
 
@@ -600,6 +599,7 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t primitiveType, uint32_t primitiveCoun
   GLenum mode = GL_TRIANGLES;
   const uint32_t vertices = VerticesFor(primitiveType, primitiveCount, &mode);
   if (vertexData == nullptr || primitiveCount == 0 || vertices == 0 || stride < 12) return D3DERR_INVALIDCALL;
+  if (drawingSkipped_) return D3D_OK;
   const size_t bytes = size_t{vertices} * stride;
 
   ApplyStates();
@@ -648,6 +648,7 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t primitiveType, uint32_t primitiveCoun
 
 HRESULT GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flags, D3DCOLOR colour, float z,
                         uint32_t /*stencil*/) {
+  if (drawingSkipped_) return D3D_OK;
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
     gl_.ClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
@@ -668,8 +669,16 @@ HRESULT GlDevice::BeginScene() { return D3D_OK; }
 HRESULT GlDevice::EndScene() { return D3D_OK; }
 
 void GlDevice::ComposeWindow() {
-  int drawableWidth = 0, drawableHeight = 0;
-  SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+  if (presentation_->SurfaceCount() == 0) return;
+  PresentationSurface* surface = presentation_->Surface(0);
+  surface->MakeCurrent();
+  ComposeSurface(*surface);
+}
+
+void GlDevice::ComposeSurface(const PresentationSurface& surface) {
+  int32_t drawableWidth = 0, drawableHeight = 0;
+  surface.PixelSize(&drawableWidth, &drawableHeight);
+  const std::vector<PixelRect>& pictureAreas = surface.PictureAreas();
   gl_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -685,7 +694,7 @@ void GlDevice::ComposeWindow() {
     gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), at.x, at.y, at.x + at.w,
                         at.y + at.h, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   };
-  if (pictureAreas_.empty() && drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
+  if (pictureAreas.empty() && drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
     // One picture: only the bars are cleared, since a software rasteriser pays for every
     // pixel it clears and the picture covers the rest.
     const PixelRect picture = LetterboxRect(PixelRect{0, 0, drawableWidth, drawableHeight},
@@ -693,13 +702,16 @@ void GlDevice::ComposeWindow() {
     const PixelRect at = toGl(picture);
     ClearWindowBars(at.x, at.y, at.w, at.h, drawableWidth, drawableHeight);
     blit(picture);
-  } else {
+  } else if (!CoversSurface(pictureAreas, drawableWidth, drawableHeight)) {
     // Several monitors: black everywhere, the picture on each.
     gl_.Clear(GL_COLOR_BUFFER_BIT);
   }
-  for (const PixelRect& area : pictureAreas_) blit(area);
+  for (const PixelRect& area : pictureAreas) blit(area);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  // The first time the context meets a window its viewport becomes that window's size:
+  // drawing goes on into the back buffer's.
+  gl_.Viewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
 }
 
 void GlDevice::ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth,
@@ -722,26 +734,30 @@ void GlDevice::ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32
 void GlDevice::Finish() { gl_.Finish(); }
 
 HRESULT GlDevice::Present() {
-  ComposeWindow();
-  SDL_GL_SwapWindow(window_);
+  const size_t count = presentation_->SurfaceCount();
+  for (size_t i = 0; i < count; ++i) {
+    PresentationSurface* surface = presentation_->Surface(i);
+    if (!surface->MakeCurrent()) continue;
+    ComposeSurface(*surface);
+    surface->Swap();
+  }
+  if (count != 1) presentation_->MakeContextCurrent();
   return D3D_OK;
 }
 
 HRESULT GlDevice::TestCooperativeLevel() {
-  const Uint32 flags = SDL_GetWindowFlags(window_);
-  if (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) {
+  const PresentationStatus status = presentation_->Status();
+  if (status.hidden) {
     // A window that was never shown yet (still loading) has lost nothing.
     if (everShown_) lost_ = true;
     return lost_ ? D3DERR_DEVICELOST : D3D_OK;
   }
   everShown_ = true;
   if (!lost_) {
-    const int display = SDL_GetWindowDisplayIndex(window_);
-    SDL_DisplayMode desktop{};
-    if (display != displayIndex_) {
+    if (status.display != displayIndex_) {
       lost_ = true;
-    } else if (display >= 0 && SDL_GetDesktopDisplayMode(display, &desktop) == 0 &&
-               (desktop.w != desktopWidth_ || desktop.h != desktopHeight_)) {
+    } else if (status.display >= 0 && status.hasDesktop &&
+               (status.desktopWidth != desktopWidth_ || status.desktopHeight != desktopHeight_)) {
       lost_ = true;
     }
   }
@@ -750,13 +766,13 @@ HRESULT GlDevice::TestCooperativeLevel() {
 
 HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* params) {
   if (params == nullptr) return D3DERR_INVALIDCALL;
-  SDL_GL_MakeCurrent(window_, context_);
+  presentation_->MakeContextCurrent();
   if (!BuildBackBuffer(params->BackBufferWidth, params->BackBufferHeight, params->EnableAutoDepthStencil != 0,
                        params->AutoDepthStencilFormat)) {
     return D3DERR_NOTAVAILABLE;
   }
   ResetStates(params->EnableAutoDepthStencil != 0);
-  SDL_GL_SetSwapInterval(params->FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  presentation_->SetSwapInterval(params->FullScreen_PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
   lost_ = false;
   RememberDisplay();
   return D3D_OK;
@@ -790,8 +806,8 @@ bool GlDevice::ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint3
 }
 
 bool GlDevice::ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height) {
-  int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_, &w, &h);
+  int32_t w = 0, h = 0;
+  if (presentation_->SurfaceCount() > 0) presentation_->Surface(0)->PixelSize(&w, &h);
   if (width != nullptr) *width = static_cast<uint32_t>(w);
   if (height != nullptr) *height = static_cast<uint32_t>(h);
   if (w <= 0 || h <= 0) return false;
@@ -801,25 +817,9 @@ bool GlDevice::ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t*
 // ---------------------------------------------------------------------------------------
 // The adapter
 
-GlAdapter::GlAdapter(SDL_Window* window) {
-  int display = window != nullptr ? SDL_GetWindowDisplayIndex(window) : 0;
-  if (display < 0) display = 0;
-  const int count = SDL_GetNumDisplayModes(display);
+GlAdapter::GlAdapter(const Presentation& presentation) : modes_(presentation.DisplayModes()) {
   bool usable = false;
-  for (int i = 0; i < count; ++i) {
-    SDL_DisplayMode sdlMode{};
-    if (SDL_GetDisplayMode(display, i, &sdlMode) != 0) continue;
-    D3DDISPLAYMODE mode;
-    mode.Width = sdlMode.w > 0 ? static_cast<uint32_t>(sdlMode.w) : 0;
-    mode.Height = sdlMode.h > 0 ? static_cast<uint32_t>(sdlMode.h) : 0;
-    mode.RefreshRate = sdlMode.refresh_rate > 0 ? static_cast<uint32_t>(sdlMode.refresh_rate) : 0;
-    const int bits = static_cast<int>(SDL_BITSPERPIXEL(sdlMode.format));
-    if (bits == 24 || bits == 32) mode.Format = D3DFMT_X8R8G8B8;
-    else if (sdlMode.format == SDL_PIXELFORMAT_RGB565) mode.Format = D3DFMT_R5G6B5;
-    else mode.Format = D3DFMT_UNKNOWN;
-    modes_.push_back(mode);
-    usable = usable || IsUsableDisplayMode(mode);
-  }
+  for (const D3DDISPLAYMODE& mode : modes_) usable = usable || IsUsableDisplayMode(mode);
   if (!usable) {
     modes_.push_back({640, 480, 60, D3DFMT_X8R8G8B8});
     modes_.push_back({800, 600, 60, D3DFMT_X8R8G8B8});
@@ -853,7 +853,7 @@ HRESULT GlAdapter::CheckDepthStencilMatch(D3DFORMAT adapterFormat, D3DFORMAT ren
 
 std::unique_ptr<GraphicsDevice> GlAdapter::CreateDevice(D3DPRESENT_PARAMETERS* params) {
   if (params == nullptr) return nullptr;
-  return GlDevice::Create(static_cast<SDL_Window*>(params->hDeviceWindow), *params);
+  return GlDevice::Create(static_cast<Presentation*>(params->hDeviceWindow), *params);
 }
 
 }  // namespace qh

@@ -1,6 +1,7 @@
 // The OpenGL 3.3 core implementation of the graphics device. The picture is drawn into a
 // framebuffer object of the selected display mode's size (the back buffer); Present
-// scales it into the window, keeping its 4:3 shape with black bars, then swaps. One
+// scales it into each surface of the presentation, keeping its 4:3 shape with black bars
+// (or where the surface says), then swaps it. One
 // small shader pair does what the fixed-function stage did for this program: the
 // row-vector world x view x projection transform with 0..1 depth, texture x diffuse,
 // the alpha test on 0..255 alpha, and the blend factors, filters and wrap addressing
@@ -10,8 +11,6 @@
 //
 // One device (one GL context) at a time; it stays current on the thread that made it.
 #pragma once
-#include <SDL.h>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -19,14 +18,16 @@
 #include "render/device.h"
 #include "render/gl_functions.h"
 #include "render/letterbox.h"
+#include "render/presentation.h"
 
 namespace qh {
 
 class GlDevice : public GraphicsDevice {
  public:
-  // A device for the window with the back buffer, depth buffer and presentation
-  // interval of `params`; nullptr when no OpenGL 3.3 core context can be made.
-  static std::unique_ptr<GlDevice> Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& params);
+  // A device presenting to `presentation` (which must outlive it) with the back buffer,
+  // depth buffer and presentation interval of `params`; nullptr when no OpenGL 3.3 core
+  // context can be made.
+  static std::unique_ptr<GlDevice> Create(Presentation* presentation, const D3DPRESENT_PARAMETERS& params);
   ~GlDevice() override;
 
   HRESULT SetRenderState(uint32_t state, uint32_t value) override;
@@ -42,9 +43,9 @@ class GlDevice : public GraphicsDevice {
                 uint32_t stencil) override;
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
-  // ComposeWindow, then swap.
+  // ComposeSurface and a swap for each of the presentation's surfaces.
   HRESULT Present() override;
-  // D3DERR_DEVICELOST while the window is minimised or hidden (after it was once shown),
+  // D3DERR_DEVICELOST while the picture is hidden (after it was once shown),
   // D3DERR_DEVICENOTRESET once it is back or when it moved to another display or that
   // display's desktop size changed; D3D_OK otherwise and after Reset.
   HRESULT TestCooperativeLevel() override;
@@ -52,16 +53,15 @@ class GlDevice : public GraphicsDevice {
   HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
   void ForgetTexture(Texture* texture) override;
 
-  // Draws the back buffer scaled into the window's drawable, centred with black bars; or,
-  // when picture areas are set, into each of them (a window spanning several monitors).
+  // Draws the back buffer scaled into the surface (current), centred with black bars; or,
+  // when the surface names picture areas, black with the picture in each of them.
+  void ComposeSurface(const PresentationSurface& surface);
+  // ComposeSurface on the presentation's first surface.
   void ComposeWindow();
-  // Where ComposeWindow puts the picture, in window pixels from the top-left, each area
-  // exactly as given (see PlacePictureOnMonitors); none: letterboxed into the whole window.
-  void SetPictureAreas(std::vector<PixelRect> areas) { pictureAreas_ = std::move(areas); }
   // The back buffer: rows top to bottom, bytes red, green, blue, alpha (alpha 255).
   // The vector is resized to width x height x 4 (no allocation once it has that size).
   bool ReadBackBuffer(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
-  // The window's drawable as the last ComposeWindow left it, in the same layout.
+  // The first surface as the last ComposeWindow left it, in the same layout.
   bool ReadWindow(std::vector<uint8_t>* rgba, uint32_t* width, uint32_t* height);
   // Waits until every draw issued so far has reached the back buffer (for measurements).
   void Finish();
@@ -69,11 +69,14 @@ class GlDevice : public GraphicsDevice {
   // soon as the driver has taken its copy without error: the saver's device lives as long
   // as the run and keeps its textures through resets, so the second copy is never read.
   void SetDropPixelsAfterUpload(bool drop) { dropPixelsAfterUpload_ = drop; }
+  // While set, clears and draws are accepted and dropped: the engine runs a frame nobody
+  // will see without paying for its pixels. States, transforms and textures still change.
+  void SetDrawingSkipped(bool skipped) { drawingSkipped_ = skipped; }
   uint32_t BackBufferWidth() const { return width_; }
   uint32_t BackBufferHeight() const { return height_; }
 
  private:
-  GlDevice(SDL_Window* window, SDL_GLContext context);
+  explicit GlDevice(Presentation* presentation);
   bool Initialise(const D3DPRESENT_PARAMETERS& params);
   // One compiled fragment stage per combination of the states that shape its code.
   struct ShaderVariant {
@@ -101,8 +104,7 @@ class GlDevice : public GraphicsDevice {
   void ClearWindowBars(int32_t x, int32_t y, int32_t w, int32_t h, int32_t windowWidth, int32_t windowHeight);
   bool ReadPixels(GLuint framebuffer, uint32_t width, uint32_t height, std::vector<uint8_t>* rgba);
 
-  SDL_Window* window_;
-  SDL_GLContext context_;
+  Presentation* presentation_;
   GlFunctions gl_;
   uint32_t generation_;
 
@@ -123,20 +125,20 @@ class GlDevice : public GraphicsDevice {
   uint32_t fvf_ = 0;
   bool pipelineDirty_ = true, samplerDirty_ = true, transformDirty_ = true;
   bool dropPixelsAfterUpload_ = false;
+  bool drawingSkipped_ = false;
   bool samplerSingleLevel_ = false;  // the sampler was set for a texture of one level
 
-  std::vector<PixelRect> pictureAreas_;
   bool everShown_ = false, lost_ = false;
-  int displayIndex_ = 0, desktopWidth_ = 0, desktopHeight_ = 0;
+  int32_t displayIndex_ = 0, desktopWidth_ = 0, desktopHeight_ = 0;
 };
 
-// The display's full-screen modes as SDL lists them (32-bit and 16-bit colour become
-// X8R8G8B8 and R5G6B5). When SDL offers no usable mode (the headless driver, a bare X
-// server), it offers 640x480 and 800x600 at 32 bits, so the 800x600 picture is found.
-// Any depth format the back buffer can carry passes the format checks.
+// The display's full-screen modes as the presentation lists them. When it offers no usable
+// mode (the headless driver, a bare X server), the adapter offers 640x480 and 800x600 at
+// 32 bits, so the 800x600 picture is found. Any depth format the back buffer can carry
+// passes the format checks. CreateDevice reads hDeviceWindow as the Presentation.
 class GlAdapter : public GraphicsAdapter {
  public:
-  explicit GlAdapter(SDL_Window* window);
+  explicit GlAdapter(const Presentation& presentation);
 
   uint32_t GetAdapterModeCount() override;
   HRESULT EnumAdapterModes(uint32_t index, D3DDISPLAYMODE* mode) override;

@@ -1,6 +1,6 @@
 // The OpenGL 3.3 core entry points the device uses, fetched from the current context
-// through SDL (desktop GL with GLX, or EGL on the headless driver), so nothing depends on
-// which GL library the system links by default.
+// through the presentation's loader (SDL's, or EGL's), so nothing depends on which GL
+// library the system links by default.
 #pragma once
 #include <GL/glcorearb.h>
 
@@ -85,8 +85,9 @@ struct GlFunctions {
   QH_GL_FUNCTIONS(QH_GL_MEMBER)
 #undef QH_GL_MEMBER
 
-  // Fetches every entry point from the current context; false when one is missing.
-  bool Load();
+  // Fetches every entry point from the current context through `loader`; false when one
+  // is missing.
+  bool Load(void* (*loader)(const char* name));
 };
 
 }  // namespace qh

@@ -17,6 +17,20 @@ PixelRect LetterboxRect(const PixelRect& area, int32_t pictureW, int32_t picture
                    static_cast<int32_t>(w), static_cast<int32_t>(h)};
 }
 
+PixelRect CoverRect(const PixelRect& area, int32_t pictureW, int32_t pictureH) {
+  if (area.w <= 0 || area.h <= 0 || pictureW <= 0 || pictureH <= 0) return PixelRect{area.x, area.y, 0, 0};
+  const int64_t aw = area.w, ah = area.h, pw = pictureW, ph = pictureH;
+  int64_t w = aw, h = ah;
+  if (aw * ph > ah * pw) {
+    h = (aw * ph + pw / 2) / pw;  // wider than the picture: its top and bottom are cut
+  } else {
+    w = (ah * pw + ph / 2) / ph;  // taller: its sides are cut
+  }
+  // Division toward zero leaves the odd pixel of the crop at the right or the bottom.
+  return PixelRect{area.x + static_cast<int32_t>((aw - w) / 2), area.y + static_cast<int32_t>((ah - h) / 2),
+                   static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
 PixelRect BoundingRect(const std::vector<PixelRect>& monitors) {
   if (monitors.empty()) return {};
   int64_t left = monitors[0].x, top = monitors[0].y;

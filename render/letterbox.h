@@ -1,5 +1,5 @@
 // Where the 4:3 picture goes on the screen: the largest rectangle of its shape that fits an
-// area, centred with black bars, and the same for every monitor of a desktop that one
+// area, centred with black bars (or the smallest that covers it, cropped), and the same for every monitor of a desktop that one
 // window covers. Pure arithmetic on pixel rectangles, y downwards as the window system has it.
 #pragma once
 #include <cstdint>
@@ -16,6 +16,11 @@ struct PixelRect {
 // the nearest pixel, the odd pixel of a bar going to the right or the bottom. Empty (0x0 at
 // the area's origin) when the area or the picture has no size.
 PixelRect LetterboxRect(const PixelRect& area, int32_t pictureW, int32_t pictureH);
+
+// The smallest rectangle of pictureW:pictureH that covers the area, centred on it, so the
+// picture is cropped instead of barred; sizes rounded to the nearest pixel, the odd pixel
+// of the crop going to the right or the bottom. Empty as LetterboxRect is.
+PixelRect CoverRect(const PixelRect& area, int32_t pictureW, int32_t pictureH);
 
 // The smallest rectangle holding every monitor (empty for no monitors).
 PixelRect BoundingRect(const std::vector<PixelRect>& monitors);

@@ -15,6 +15,7 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   mate-screensaver xscreensaver-data dconf-service dconf-gsettings-backend
   groff-base mandoc man-db dpkg-dev lintian
+  libwayland-dev wayland-protocols libwayland-bin sway grim wtype weston
   clang libclang-rt-14-dev
 )
 

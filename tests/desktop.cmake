@@ -12,6 +12,7 @@ set(desktop_cases
   window_id_draws_into_xlogo
   window_id_that_does_not_exist
   root_draws_into_the_root_window
+  wallpaper_covers_the_root_window
   xscreensaver_daemon_runs_it
   mate_daemon_runs_it
   sleep_notice_ends_it

@@ -51,7 +51,7 @@ defaults='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,0
 source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   local i
   for i in $(seq 100); do
@@ -216,15 +216,6 @@ colour_near() {
   near "$got" "$expected" "$4"
 }
 
-near() {
-  local a=($1) b=($2) limit=$3 i d
-  [ ${#a[@]} -eq 3 ] && [ ${#b[@]} -eq 3 ] || return 1
-  for i in 0 1 2; do
-    d=$((a[i] - b[i]))
-    [ "${d#-}" -le "$limit" ] || return 1
-  done
-}
-
 # The sky of the capture tool's first frame at picture point X,Y (800x600).
 sky_in_frame() {
   [ -f "$work/frame.png" ] || "$render" --frames 1 --time 12:00:00 --png "$work/frame.png" >/dev/null 2>&1 ||
@@ -368,6 +359,25 @@ case "$case_name" in
     start_x
     start_saver -root
     wait_for_sky 90 "$root_id" 1024 768 || fail "no sky on the root window"
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    ;;
+
+  # The X11 wallpaper: the root window, the picture cropped to cover a 16:9 screen (no bars),
+  # a key leaves it running, SIGTERM ends it.
+  wallpaper_covers_the_root_window)
+    start_x 1280x720
+    start_saver --wallpaper
+    for i in $(seq 180); do
+      # Where a letterboxed picture has its left bar.
+      colour_near "$root_id" 100 360 0 "0 0 0" || break
+      alive || fail "the wallpaper ended before drawing"
+      sleep 0.5
+    done
+    colour_near "$root_id" 100 360 0 "0 0 0" && fail "the wallpaper left black bars"
+    xdotool key Escape
+    sleep 1
+    alive || fail "a key ended the wallpaper"
     kill -TERM "$saver_pid"
     expect_quick_clean_end SIGTERM
     ;;

@@ -76,6 +76,31 @@ TEST(ProgramOptionsTest, OneLetterSwitchesAreLeftForTheSwitchRule) {
   EXPECT_EQ(Parse({"--", "--help"}).switches, std::vector<std::string>{"--help"});
 }
 
+TEST(ProgramOptionsTest, WallpaperAndPictureShape) {
+  ProgramOptions options = Parse({"--wallpaper"});
+  EXPECT_EQ(options.outcome, ProgramOptions::Run);
+  EXPECT_TRUE(options.wallpaper);
+  EXPECT_FALSE(options.sound);
+  EXPECT_EQ(options.shape, PictureShape::Default);
+  EXPECT_TRUE(options.switches.empty());
+  // One dash as well; the last of --fit and --fill wins; the saver may have either.
+  options = Parse({"-wallpaper", "-sound", "--fit", "--fill"});
+  EXPECT_TRUE(options.wallpaper);
+  EXPECT_TRUE(options.sound);
+  EXPECT_EQ(options.shape, PictureShape::Fill);
+  options = Parse({"/s", "--fill", "-fit"});
+  EXPECT_FALSE(options.wallpaper);
+  EXPECT_EQ(options.shape, PictureShape::Fit);
+  EXPECT_EQ(options.switches, std::vector<std::string>{"/s"});
+  // They take no value.
+  options = Parse({"--fill=yes"});
+  EXPECT_EQ(options.outcome, ProgramOptions::BadUsage);
+  EXPECT_EQ(options.error, "--fill takes no value");
+  EXPECT_EQ(Parse({"--wallpaper=1"}).error, "--wallpaper takes no value");
+  // Only the exact names: "-so" stays the saver's switch.
+  EXPECT_EQ(Parse({"-so"}).switches, std::vector<std::string>{"-so"});
+}
+
 TEST(ProgramOptionsTest, SettingsMixWithSwitches) {
   const ProgramOptions options =
       Parse({"--scene-delay", "2m", "/s", "--volume", "0", "--no-music", "--day-cycle", "--start-scene=3"});

@@ -61,5 +61,12 @@ while IFS= read -r -d '' file; do
 done < <(find "$root" \( -path "$root/build*" -o -path "$root/.git" \) -prune -o \
               -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) -print0)
 
+# The device sees only the presentation interface: the window systems stay in host/.
+while IFS= read -r hit; do
+  echo "${hit#"$root"/}: render/ includes a window system's header (SDL, X11, EGL or Wayland); only host/ may"
+  status=1
+done < <(grep -rn -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](SDL[^/]*\.h|SDL2/|EGL/|X11/|wayland-|xdg-|wlr-)' \
+              --include='*.h' --include='*.cpp' "$root/render" || true)
+
 if [ "$status" -eq 0 ]; then echo "layering: every include points at its own floor or one below it"; fi
 exit "$status"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/application.h"
+#include "host/sdl_presentation.h"
 #include "render/device_setup.h"
 #include "render/gl_device.h"
 #include "render/sprites.h"
@@ -50,7 +51,8 @@ class GlPixels : public ::testing::Test {
   void Open(int width, int height) {
     window_ = SDL_CreateWindow("pixels", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
-    ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(window_), window_, DeviceConfig{}));
+    presentation_ = std::make_unique<SdlWindowPresentation>(window_);
+    ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(*presentation_), presentation_.get(), DeviceConfig{}));
     device_ = dynamic_cast<GlDevice*>(Device);
     ASSERT_NE(device_, nullptr);
     ASSERT_EQ(device_->BackBufferWidth(), 800u);
@@ -62,6 +64,7 @@ class GlPixels : public ::testing::Test {
     textures_.clear();
     ReleaseDevice();
     device_ = nullptr;
+    presentation_.reset();
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     window_ = nullptr;
     SetSpriteTint(1, 1, 1, 1);
@@ -113,6 +116,7 @@ class GlPixels : public ::testing::Test {
   }
 
   SDL_Window* window_ = nullptr;
+  std::unique_ptr<SdlWindowPresentation> presentation_;
   GlDevice* device_ = nullptr;
   std::vector<std::unique_ptr<Texture>> textures_;
   std::vector<uint8_t> pixels_;
@@ -533,7 +537,7 @@ TEST_F(GlPixels, DroppedTexturePixelsDrawFromTheDriversCopyAndComeBackAsZeroes) 
 
   // A device of its own: nothing of the old one's copies, and no pixels to upload.
   ReleaseDevice();
-  ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(window_), window_, DeviceConfig{}));
+  ASSERT_TRUE(InitDevice(std::make_unique<GlAdapter>(*presentation_), presentation_.get(), DeviceConfig{}));
   device_ = dynamic_cast<GlDevice*>(Device);
   ASSERT_NE(device_, nullptr);
   SetFrameStates();

@@ -85,3 +85,14 @@ TEST(MonitorPlacementTest, OneOrNoMonitor) {
   EXPECT_TRUE(PlacePictureOnMonitors({}, 800, 600).empty());
   EXPECT_EQ(BoundingRect({}), PixelRect{});
 }
+
+TEST(LetterboxTest, CoverCropsWhereTheAreaIsTooLongOrTooTall) {
+  EXPECT_EQ(CoverRect({0, 0, 800, 600}, 800, 600), (PixelRect{0, 0, 800, 600}));
+  EXPECT_EQ(CoverRect({0, 0, 1920, 1080}, 800, 600), (PixelRect{0, -180, 1920, 1440}));  // top and bottom cut
+  EXPECT_EQ(CoverRect({0, 0, 1080, 1920}, 800, 600), (PixelRect{-740, 0, 2560, 1920}));  // sides cut
+  EXPECT_EQ(CoverRect({100, 50, 1920, 1080}, 800, 600), (PixelRect{100, -130, 1920, 1440}));  // offset kept
+  // 4:3 of 301 high is 401.33 wide: 401 on a 400 wide area, the odd pixel cut on the right.
+  EXPECT_EQ(CoverRect({0, 0, 400, 301}, 800, 600), (PixelRect{0, 0, 401, 301}));
+  EXPECT_EQ(CoverRect({0, 0, 399, 301}, 800, 600), (PixelRect{-1, 0, 401, 301}));
+  EXPECT_EQ(CoverRect({5, 6, 0, 600}, 800, 600), (PixelRect{5, 6, 0, 0}));
+}
