@@ -1,10 +1,12 @@
 # Damaged installations run through the capture tool (tests/hostile_data.sh), one test per
-# damaged file so they run side by side. Also run in the sanitizer build (label hostile).
+# damaged file so they run side by side ("shared": loaders naming each other's files). Also
+# run in the sanitizer build (label hostile).
 set(hostile_files gameobjs.txt level0.lev level1.lev _a_back0.jpg _a_back1.jpg font.dat _a_font.jpg stone.tga
-                  _a_boulder.jpg lake.jpg links.txt registry.reg)
+                  _a_boulder.jpg lake.jpg links.txt registry.reg shared)
 foreach(file ${hostile_files})
   add_test(NAME hostile.${file}
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/hostile_data.sh $<TARGET_FILE:quiet-highland-render> ${QH_SHARE_DIR}
                    ${file})
   set_tests_properties(hostile.${file} PROPERTIES LABELS hostile TIMEOUT 1200)
 endforeach()
+
