@@ -14,6 +14,7 @@ packages=(
   xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev
+  pulseaudio pulseaudio-utils
 )
 
 missing=()
