@@ -119,27 +119,14 @@ damage() {
       # the very bytes the catalogue's parse is reading.
       { mesh_bytes; cat "$t"; } >"$t.new" && mv "$t.new" "$t"
       add_descriptor thing.cgo gameobjs.txt stone.tga; add_entries "$t" a=thing.cgo ;;
-    descriptor_* | descriptors_*)
+    # descriptor_mesh:FILE, descriptor_texture:FILE: the descriptor's line names FILE.
+    descriptor_mesh:* | descriptor_texture:*)
       local mesh=thing.msh texture=stone.tga
-      case "$kind" in
-        descriptor_texture_is_the_catalogue) texture=gameobjs.txt ;;
-        descriptor_mesh_is_a_level) mesh=level0.lev ;;
-        descriptor_texture_is_a_level) texture=level0.lev ;;
-        descriptor_mesh_is_the_font_metrics) mesh=font.dat ;;
-        descriptor_texture_is_the_font_metrics) texture=font.dat ;;
-        descriptor_texture_is_the_font_picture) texture=font.tga ;;
-        descriptor_texture_is_a_background) texture=_a_back0.jpg ;;
-        descriptor_texture_is_an_alpha_plane_picture) texture=_a_boulder.jpg ;;
-        descriptor_mesh_is_itself) mesh=thing.cgo ;;
-        descriptor_texture_is_itself) texture=thing.cgo ;;
-        descriptor_mesh_is_a_texture) mesh=stone.tga ;;
-        descriptor_texture_is_a_mesh_file) texture=thing.msh ;;
-        descriptor_texture_is_an_entrys_texture) texture=stone.tga ;;
-        descriptors_share_a_mesh) add_descriptor other.cgo thing.msh lake.jpg ;;
-        *) echo "unknown damage $kind" >&2; exit 2 ;;
-      esac
-      add_mesh thing.msh; add_descriptor thing.cgo "$mesh" "$texture"
-      if [ "$kind" = descriptors_share_a_mesh ]; then add_entries "$t" a=thing.cgo b=other.cgo; else add_entries "$t" a=thing.cgo; fi ;;
+      if [ "${kind%%:*}" = descriptor_mesh ]; then mesh=${kind#*:}; else texture=${kind#*:}; fi
+      add_mesh thing.msh; add_descriptor thing.cgo "$mesh" "$texture"; add_entries "$t" a=thing.cgo ;;
+    descriptors_share_a_mesh)
+      add_mesh thing.msh; add_descriptor thing.cgo thing.msh stone.tga; add_descriptor other.cgo thing.msh lake.jpg
+      add_entries "$t" a=thing.cgo b=other.cgo ;;
     *) echo "unknown damage $kind" >&2; exit 2 ;;
   esac
 }
@@ -228,19 +215,19 @@ gameobjs.txt entry_is_the_font_picture runs
 gameobjs.txt entry_is_an_alpha_plane_picture runs
 gameobjs.txt entries_share_a_descriptor runs
 gameobjs.txt descriptor_mesh_is_the_catalogue runs
-gameobjs.txt descriptor_texture_is_the_catalogue message
-gameobjs.txt descriptor_mesh_is_a_level message
-gameobjs.txt descriptor_texture_is_a_level message
-gameobjs.txt descriptor_mesh_is_the_font_metrics message
-gameobjs.txt descriptor_texture_is_the_font_metrics message
-gameobjs.txt descriptor_texture_is_the_font_picture runs
-gameobjs.txt descriptor_texture_is_a_background runs 40
-gameobjs.txt descriptor_texture_is_an_alpha_plane_picture runs
-gameobjs.txt descriptor_mesh_is_itself message
-gameobjs.txt descriptor_texture_is_itself message
-gameobjs.txt descriptor_mesh_is_a_texture message
-gameobjs.txt descriptor_texture_is_a_mesh_file message
-gameobjs.txt descriptor_texture_is_an_entrys_texture runs
+gameobjs.txt descriptor_texture:gameobjs.txt message
+gameobjs.txt descriptor_mesh:level0.lev message
+gameobjs.txt descriptor_texture:level0.lev message
+gameobjs.txt descriptor_mesh:font.dat message
+gameobjs.txt descriptor_texture:font.dat message
+gameobjs.txt descriptor_texture:font.tga runs
+gameobjs.txt descriptor_texture:_a_back0.jpg runs 40
+gameobjs.txt descriptor_texture:_a_boulder.jpg runs
+gameobjs.txt descriptor_mesh:thing.cgo message
+gameobjs.txt descriptor_texture:thing.cgo message
+gameobjs.txt descriptor_mesh:stone.tga message
+gameobjs.txt descriptor_texture:thing.msh message
+gameobjs.txt descriptor_texture:stone.tga runs
 gameobjs.txt descriptors_share_a_mesh runs
 TABLE
 }
