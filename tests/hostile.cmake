@@ -10,3 +10,11 @@ foreach(file ${hostile_files})
   set_tests_properties(hostile.${file} PROPERTIES LABELS hostile TIMEOUT 1200)
 endforeach()
 
+# The long run under the sanitizers (tests/soak.sh): 5,000 one-second frames through every
+# scene with the music and the nature sounds mixed, memory flat after the first rounds. Only
+# in the sanitizer build, whose ctest run takes the hostile label.
+if(QH_SANITIZE)
+  add_test(NAME hostile.soak
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/soak.sh $<TARGET_FILE:quiet-highland-render> ${QH_SHARE_DIR} 5000)
+  set_tests_properties(hostile.soak PROPERTIES LABELS hostile TIMEOUT 2400)
+endif()
