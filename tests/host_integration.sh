@@ -417,7 +417,9 @@ case "$case_name" in
     echo "the slowest after the kill (frame: ms): $(tail -n +"$((mark + 1))" "$work/frames" | awk '{print NR ": " $1}' |
       sort -t: -k2 -n | tail -5 | tr '\n' ' ')"
     [ "$drawn" -ge 50 ] || fail "only $drawn frames drawn from the kill to the end"
-    awk -v l="$longest" 'BEGIN { exit !(l <= 100) }' || fail "a frame took $longest ms (100 ms at most)"
+    # QH_MAX_FRAME_MS: a machine too loaded to draw any run within 100 ms a frame.
+    limit=${QH_MAX_FRAME_MS:-100}
+    awk -v l="$longest" -v m="$limit" 'BEGIN { exit !(l <= m) }' || fail "a frame took $longest ms ($limit ms at most)"
     ;;
 
   saver_without_a_card_says_one_line)
