@@ -322,13 +322,15 @@ case "$case_name" in
       [ "$rc" -eq 0 ] || fail "$kind in place of $*: exit code $rc"
     }
     loud_bytes() { tr -d '\000' <"$work/sound.raw" | wc -c; }
-    # The time a good installation takes to start here, now.
-    sound_run music.ogg 01,00 good music.ogg
-    baseline=$started_ms
-    [ "$(loud_bytes)" -gt 0 ] || fail "the good installation played nothing"
-    echo "a good installation starts in $baseline ms"
     samples=(Sounds/birds1.ogg Sounds/birds2.ogg Sounds/birds3.ogg Sounds/brook.ogg Sounds/waterfall.ogg)
+    baseline=0
     for kind in fifo folder endless oversize; do
+      # The time a good installation takes to start here, now (the slowest so far: the
+      # machine's load changes from minute to minute).
+      sound_run music.ogg 01,00 good music.ogg
+      [ "$started_ms" -gt "$baseline" ] && baseline=$started_ms
+      [ "$(loud_bytes)" -gt 0 ] || fail "the good installation played nothing"
+      echo "a good installation starts in $started_ms ms"
       for music in music.ogg music.mp3 music.xm samples; do
         if [ "$music" = samples ]; then
           sound_run music.ogg 00,01 "$kind" "${samples[@]}"
