@@ -11,6 +11,7 @@ namespace qh {
 int32_t RunMode = Configure;
 uint64_t ParentWindow = 0;
 bool HasParentWindow = false;
+bool NegativeParentWindow = false;
 std::string ProgramName;
 int32_t WindowWidth = 0;
 int32_t WindowHeight = 0;
@@ -48,6 +49,13 @@ const char* FindDigit(const char* p) {
   while (*p != '\0' && !(*p >= '0' && *p <= '9')) ++p;
   return *p != '\0' ? p : nullptr;
 }
+
+// The window number at digits, read after the switch's letter at from: its sign noted.
+void TakeParentWindow(const char* from, const char* digits) {
+  HasParentWindow = true;
+  NegativeParentWindow = digits > from && digits[-1] == '-';
+  ParentWindow = ReadWindowNumber(digits);
+}
 }  // namespace
 
 int32_t ParseCommandLine(const char* text) {
@@ -74,16 +82,15 @@ int32_t ParseCommandLine(const char* text) {
   const char letter = p[1];
   if (letter == 'c' || letter == 'C') {
     const char* digits = FindDigit(p + 2);
-    HasParentWindow = digits != nullptr;
-    ParentWindow = digits != nullptr ? ReadWindowNumber(digits) : 0;
+    HasParentWindow = false;
+    NegativeParentWindow = false;
+    ParentWindow = 0;
+    if (digits != nullptr) TakeParentWindow(p + 2, digits);
     return RunMode = Configure;
   }
   if (letter == 'p' || letter == 'P') {
     const char* digits = FindDigit(p + 2);
-    if (digits != nullptr) {
-      HasParentWindow = true;
-      ParentWindow = ReadWindowNumber(digits);
-    }
+    if (digits != nullptr) TakeParentWindow(p + 2, digits);
     return RunMode = Preview;
   }
   return RunMode = Saver;

@@ -14,6 +14,9 @@ enum RunModeValue : int32_t { Configure = 0, Preview = 1, Saver = 2 };
 extern int32_t RunMode;
 extern uint64_t ParentWindow;      // an X11 window id; meaningful only when HasParentWindow
 extern bool HasParentWindow;
+// The window number was written with a minus sign ("/p -1", "/c:-1"): no window has one, so
+// the host refuses it. ParentWindow then holds the number without its sign.
+extern bool NegativeParentWindow;
 extern std::string ProgramName;
 extern int32_t WindowWidth;
 extern int32_t WindowHeight;

@@ -15,6 +15,7 @@
 #include "host/options.h"
 #include "host/saver.h"
 #include "host/sdl_clock.h"
+#include "host/sleep_notice.h"
 #include "host/sound_lock.h"
 #include "host/startup.h"
 #include "host/wayland_host.h"
@@ -83,6 +84,21 @@ int ReadCommandLine(int argc, char** argv, qh::ProgramOptions* options) {
   }
   ParseCommandLine(JoinCommandLine(argc > 0 ? argv[0] : nullptr, options->switches).c_str());
   if (options->wallpaper) RunMode = Saver;  // the saver's picture, whatever switch came with it
+  if (HasParentWindow && NegativeParentWindow) {
+    // Read without its sign it would name some other window, or the root.
+    const auto number = static_cast<unsigned long long>(ParentWindow);
+    if (RunMode == Preview) {
+      std::fprintf(stderr, "Quiet Highland: -%llu is not a window number (they are never negative); no preview.\n",
+                   number);
+      return 1;
+    }
+    std::fprintf(stderr,
+                 "Quiet Highland: -%llu is not a window number (they are never negative); the settings dialog "
+                 "opens on its own.\n",
+                 number);
+    HasParentWindow = false;
+    ParentWindow = 0;
+  }
   if (options->drawing != HostDrawing::None) {
     // A daemon's window: the saver's picture, input left to the daemon, and nobody may be
     // there to press OK on a message box.
@@ -205,6 +221,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Before the content loads, so a suspend announced meanwhile ends the run at its first frame.
+  ListenForSleep();
   if (RunMode == Preview) {
     LoadPreviewPicture();
   } else {
@@ -234,11 +252,13 @@ int main(int argc, char** argv) {
     // The daemon wants the run gone within a second of its SIGTERM: save the settings and
     // leave the rest (the software renderer's teardown takes longest) to the process's end.
     SaveRunSettings();
+    ReleaseSleepDelay();
     std::fflush(nullptr);
     std::_Exit(0);
   }
   Shutdown();
   SaveRunSettings();
+  ReleaseSleepDelay();  // the settings are on disk: the system may sleep
   SDL_Quit();
   return 0;
 }

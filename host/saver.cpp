@@ -1,9 +1,13 @@
 #include "host/saver.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "host/application.h"
@@ -124,7 +128,33 @@ void StartContentDecodeAhead() {
   StartDecodeAhead();
 }
 
+namespace {
+// QH_FRAME_TIMES=FILE, a debugging aid: one line per frame, the wall-clock milliseconds
+// since the previous frame began, written at once without buffering or allocating, so that
+// a test watching a run (the sound server killed under it) can see any frame that stalled.
+void NoteFrameTime() {
+  static const int file = [] {
+    const char* path = std::getenv("QH_FRAME_TIMES");
+    return path != nullptr ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
+  }();
+  if (file < 0) return;
+  static int64_t last = 0;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t ns = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+  if (last != 0) {
+    char line[32];
+    const int n = std::snprintf(line, sizeof line, "%.1f\n", static_cast<double>(ns - last) / 1e6);
+    if (write(file, line, static_cast<size_t>(n)) < 0) {
+      // A debugging aid that cannot write changes nothing else.
+    }
+  }
+  last = ns;
+}
+}  // namespace
+
 void RenderFrame() {
+  NoteFrameTime();
   BeginFrame();
   CurrentApplication->Render();
   EndFrame();

@@ -1,6 +1,8 @@
 #include "host/sleep_notice.h"
 
 #include <gio/gio.h>
+#include <gio/gunixfdlist.h>
+#include <unistd.h>
 
 namespace qh {
 
@@ -12,6 +14,31 @@ struct SleepNoticeState {
   bool announced = false;
 };
 SleepNoticeState sleepNotice;
+int sleepDelayFd = -1;  // logind's delay inhibitor: held until it is closed
+
+// logind answers at once; a bus that does not is not waited on for long.
+constexpr int kInhibitTimeoutMs = 1000;
+
+void TakeSleepDelay(GDBusConnection* bus) {
+  if (sleepDelayFd >= 0) return;
+  GUnixFDList* fds = nullptr;
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_with_unix_fd_list_sync(
+      bus, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit",
+      g_variant_new("(ssss)", "sleep", "Quiet Highland", "Saving the screensaver's settings", "delay"),
+      G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, kInhibitTimeoutMs, nullptr, &fds, nullptr, &error);
+  if (reply == nullptr) {
+    g_clear_error(&error);  // no logind, or it refuses: the notice alone still ends the run
+    return;
+  }
+  gint32 index = -1;
+  g_variant_get(reply, "(h)", &index);
+  g_variant_unref(reply);
+  if (fds != nullptr) {
+    sleepDelayFd = g_unix_fd_list_get(fds, index, nullptr);
+    g_object_unref(fds);
+  }
+}
 
 void OnPrepareForSleep(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
                        const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
@@ -39,6 +66,7 @@ void ListenForSleep() {
   sleepNotice.subscription = g_dbus_connection_signal_subscribe(
       sleepNotice.bus, "org.freedesktop.login1", "org.freedesktop.login1.Manager", "PrepareForSleep",
       "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnPrepareForSleep, nullptr, nullptr);
+  TakeSleepDelay(sleepNotice.bus);
 }
 
 bool SleepAnnounced() {
@@ -53,6 +81,12 @@ void StopListeningForSleep() {
   g_dbus_connection_signal_unsubscribe(sleepNotice.bus, sleepNotice.subscription);
   g_object_unref(sleepNotice.bus);
   sleepNotice = SleepNoticeState{};
+}
+
+void ReleaseSleepDelay() {
+  if (sleepDelayFd < 0) return;
+  close(sleepDelayFd);
+  sleepDelayFd = -1;
 }
 
 }  // namespace qh

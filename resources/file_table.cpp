@@ -74,10 +74,20 @@ void RemoveAt(int32_t index) {
   for (int32_t i = index; i + 1 < FileTable.count; ++i) FileTable.entries[i] = FileTable.entries[i + 1];
   FileTable.entries[--FileTable.count] = nullptr;
 }
+// One holder lets the entry go; the last one (or a registered file nobody asked for) removes it.
+void LetGo(int32_t index) {
+  FileEntry* entry = FileTable.entries[index];
+  if (entry->holds > 1) {
+    --entry->holds;
+    return;
+  }
+  RemoveAt(index);
+}
 }  // namespace
 
 uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
   if (FileEntry* entry = FindFile(name)) {
+    ++entry->holds;
     if (size != nullptr) *size = entry->size;
     return entry->data;
   }
@@ -92,6 +102,7 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
     if (fatal) FatalMissingFile(name);
     return nullptr;
   }
+  FileTable.entries[FileTable.count - 1]->holds = 1;
   if (size != nullptr) *size = length;
   return buffer;
 }
@@ -99,7 +110,7 @@ uint8_t* LoadFile(const char* name, int32_t* size, bool fatal) {
 bool ReleaseFile(const void* data) {
   for (int32_t i = 0; i < FileTable.count; ++i) {
     if (FileTable.entries[i]->data == data) {
-      RemoveAt(i);
+      LetGo(i);
       return true;
     }
   }
@@ -113,7 +124,7 @@ bool ReleaseFileByName(const char* name) {
   UppercaseName(key);
   for (int32_t i = 0; i < FileTable.count; ++i) {
     if (std::strcmp(FileTable.entries[i]->name, key) == 0) {
-      RemoveAt(i);
+      LetGo(i);
       return true;
     }
   }

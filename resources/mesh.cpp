@@ -206,9 +206,9 @@ const char* ParseMesh(Mesh& mesh, const uint8_t* bytes, size_t size) {
   for (Vec2& t : texCoords) {
     t.x = in.F32();
     t.y = in.F32();
-    if (!std::isfinite(t.x) || !std::isfinite(t.y) || std::fabs(t.x) > 1000.0f) {
-      return "a texture coordinate that is not finite or lies beyond 1000";
-    }
+    if (!std::isfinite(t.x) || !std::isfinite(t.y)) return "a texture coordinate that is not finite";
+    // The seam split compares u values of smooth meshes; flat meshes keep any finite u.
+    if (smooth != 0 && std::fabs(t.x) > 1000.0f) return "a texture coordinate that lies beyond 1000";
     t.y = 1.0f - t.y;  // the picture's rows run the other way
   }
   if (!in.Ok()) return "the records are cut short";  // never, once the counts fit
@@ -329,12 +329,11 @@ bool Model::Load(const char* fileName) {
   int32_t size = 0;
   const uint8_t* bytes = LoadFile(fileName, &size, true);
   if (size <= 0) FatalMissingFile(fileName);  // no last byte to end the text with
-  // A copy of the text, its last byte (the last line's LF) the end mark, and the file
-  // released at once: a descriptor that names itself as a mesh or texture would otherwise
-  // have its buffer freed under the search by that load.
+  // A copy of the text, its last byte (the last line's LF) the end mark, and the file let
+  // go at once.
   std::vector<char> text(bytes, bytes + size);
   text.back() = '\0';
-  ReleaseFileByName(fileName);
+  ReleaseFile(bytes);
 
   const int32_t count = GetKeyInt(text.data(), "nummeshes=");
   if (count < 0) FatalMissingFile(fileName);

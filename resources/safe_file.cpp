@@ -55,29 +55,33 @@ bool WriterGone(std::string_view rest) {
 }
 }  // namespace
 
-bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* bytes, int* error) {
+int OpenRegularFile(const std::string& path, size_t maxBytes, int* error) {
   *error = 0;
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     *error = errno;
-    return false;
+    return -1;
   }
   struct stat info;
   if (fstat(fd, &info) != 0) {
     *error = errno;
-    close(fd);
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
+  } else if (!S_ISREG(info.st_mode)) {
     *error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    close(fd);
-    return false;
-  }
-  if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxBytes) {
+  } else if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxBytes) {
     *error = EFBIG;  // refused before a byte is read or a buffer is made for it
-    close(fd);
-    return false;
   }
+  if (*error != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* bytes, int* error) {
+  const int fd = OpenRegularFile(path, maxBytes, error);
+  if (fd < 0) return false;
+  struct stat info;
+  if (fstat(fd, &info) != 0) info.st_size = 0;
   bytes->clear();
   bytes->reserve(static_cast<size_t>(info.st_size));
   char chunk[65536];

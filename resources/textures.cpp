@@ -124,8 +124,16 @@ TextureRecord* FindTexture(const char* name) {
   return nullptr;
 }
 
+namespace {
+// One more holder of a record already there.
+TextureRecord* Held(TextureRecord* record) {
+  ++record->holds;
+  return record;
+}
+}  // namespace
+
 TextureRecord* GetTexture(const char* name) {
-  if (TextureRecord* found = FindTexture(name)) return found;
+  if (TextureRecord* found = FindTexture(name)) return Held(found);
   if (HasTgaExtension(name)) {
     if (TextureRecord* record = LoadFromAlphaPlane(name)) return record;
   }
@@ -151,7 +159,7 @@ TextureRecord* GetTexture(const char* name) {
 }
 
 TextureRecord* CreateBlankTexture(const char* name, int32_t width, int32_t height, D3DFORMAT format) {
-  if (TextureRecord* found = FindTexture(name)) return found;
+  if (TextureRecord* found = FindTexture(name)) return Held(found);
   std::unique_ptr<Texture> texture;
   TextureRecord* record = nullptr;
   if (Device != nullptr && width > 0 && height > 0 &&
@@ -177,16 +185,15 @@ TextureRecord* LoadPicture(const char* name, int32_t width, int32_t height) {
   uint8_t* bytes = LoadFile(name, &size, false);
   if (bytes == nullptr) return nullptr;
   const size_t jpegSize = AlphaPlaneSplit(bytes, static_cast<size_t>(size));
-  const bool alreadyRegistered = FindTexture(name) != nullptr;
   TextureRecord* record = CreateBlankTexture(name, TextureSide(width), TextureSide(height), D3DFMT_A8R8G8B8);
   if (record != nullptr && record->texture != nullptr) {
     Texture* texture = record->texture.get();
     DecodedPicture picture;
     if (!DecodeFileBytes(name, bytes, jpegSize, &picture) ||
         Failed(LoadSurfaceFromPicture(texture, 0, width, height, picture))) {
-      // A corrupt picture is no picture: the scene draws its place without a texture. A
-      // record that others already held stays theirs.
-      if (!alreadyRegistered) ReleaseTexture(record);
+      // A corrupt picture is no picture: the scene draws its place without a texture. Only
+      // this hold goes: a record that others already held stays theirs.
+      ReleaseTexture(record);
       record = nullptr;
     } else {
       const uint8_t* plane = bytes + jpegSize;
@@ -239,6 +246,10 @@ void ReleaseTexture(TextureRecord* record) {
   if (record == nullptr) return;
   for (int32_t i = 0; i < TextureManager.count; ++i) {
     if (TextureManager.records[i] != record) continue;
+    if (record->holds > 1) {
+      --record->holds;
+      return;
+    }
     if (Device != nullptr && record->texture != nullptr) Device->ForgetTexture(record->texture.get());
     delete record;
     for (int32_t j = i; j + 1 < TextureManager.count; ++j) TextureManager.records[j] = TextureManager.records[j + 1];
@@ -248,7 +259,11 @@ void ReleaseTexture(TextureRecord* record) {
 }
 
 void ReleaseAllTextures() {
-  while (TextureManager.count > 0) ReleaseTexture(TextureManager.records[TextureManager.count - 1]);
+  while (TextureManager.count > 0) {
+    TextureRecord* last = TextureManager.records[TextureManager.count - 1];
+    last->holds = 1;
+    ReleaseTexture(last);
+  }
 }
 
 }  // namespace qh

@@ -2,6 +2,10 @@
 // from the data directory and shared by every holder of that name. Knows plain pictures
 // (JPEG, TGA, PNG, BMP) and the alpha-plane picture: a JPEG stream followed by one raw
 // alpha byte per pixel, in files named _a_*.jpg.
+// A record is shared by every holder of its name: each GetTexture, CreateBlankTexture or
+// LoadPicture that returns it is one hold, each ReleaseTexture lets one go, and the record
+// is freed with its last holder. A catalogue entry that names a scene's background so keeps
+// its picture when the scene change lets the background go.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -16,6 +20,7 @@ struct TextureRecord {
   int32_t height = 0;
   std::unique_ptr<Texture> texture;
   uint8_t hasAlpha = 0;
+  int32_t holds = 1;            // holders that have not let it go
 };
 
 constexpr int kMaxTextureRecords = 1023;
@@ -26,6 +31,7 @@ struct TextureManagerState {
 };
 extern TextureManagerState TextureManager;
 
+// A look-up only: no hold is taken.
 TextureRecord* FindTexture(const char* name);
 // Never returns none: a picture that cannot be loaded ends the program
 // ("Couldn't load texture: %s", caption "Loading error", exit code 1).
@@ -40,8 +46,9 @@ void QueueTextureAhead(const char* name);
 void QueuePictureAhead(const char* name);
 // Binds the record's texture to stage 0; none unbinds it.
 void BindTexture(const TextureRecord* record);
-void ReleaseTexture(TextureRecord* record);  // unknown handles (and none) are ignored
-void ReleaseAllTextures();                   // at exit, and between tests
+// Lets one hold go, freeing the record with the last; unknown handles (and none) are ignored.
+void ReleaseTexture(TextureRecord* record);
+void ReleaseAllTextures();  // at exit, and between tests: every record, whoever holds it
 // The power-of-two texture side for a picture side: 2..1024, strictly greater; 0 when none fits.
 int32_t TextureSide(int32_t pictureSide);
 

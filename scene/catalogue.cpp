@@ -92,11 +92,14 @@ void QueueCatalogueAhead() {
   // The same file LoadCatalogue reads; when it is missing, LoadCatalogue says so later.
   int32_t size = 0;
   const uint8_t* bytes = LoadFile("gameobjs.txt", &size, false);
-  if (bytes == nullptr || pictureLoader != GetTexture) return;
-  // The same parse, into a catalogue of its own, so the names asked for are the ones the
-  // real parse will load, in its order.
-  auto scratch = std::make_unique<ObjectCatalogueState>();
-  Parse(*scratch, bytes, size, {QueuePicture, NoModel});
+  if (bytes == nullptr) return;
+  if (pictureLoader == GetTexture) {
+    // The same parse, into a catalogue of its own, so the names asked for are the ones the
+    // real parse will load, in its order.
+    auto scratch = std::make_unique<ObjectCatalogueState>();
+    Parse(*scratch, bytes, size, {QueuePicture, NoModel});
+  }
+  ReleaseFile(bytes);
 }
 
 namespace {
@@ -156,7 +159,10 @@ void Parse(ObjectCatalogueState& cat, const uint8_t* bytes, int32_t size, const 
 void LoadCatalogue() {
   int32_t size = 0;
   const uint8_t* bytes = LoadFile("gameobjs.txt", &size, true);
+  // The loaders the entries call may be handed these same bytes (a descriptor naming the
+  // catalogue as its mesh); their release lets only their own hold go.
   ParseCatalogue(bytes, size);
+  ReleaseFile(bytes);
 }
 
 const CatalogueEntry* FindCatalogueEntry(const char* name) {

@@ -96,7 +96,7 @@ void BeginSceneChange() {
   char name[32];
   std::snprintf(name, sizeof name, "_a_back%i.jpg", d.targetScene);
   if (d.incomingBackground != nullptr && std::strcmp(d.incomingBackground->name, name) == 0) return;
-  if (d.incomingBackground != currentBackground) ReleaseTexture(d.incomingBackground);
+  ReleaseTexture(d.incomingBackground);
   d.incomingBackground = LoadBackground(d.targetScene);
 }
 
@@ -154,9 +154,9 @@ void DrawCrossfadeFrame() {
     ScenePass(d.incomingBackground, true, Sampling::Linear);
     SetSpriteTint(1.0f, 1.0f, 1.0f, 1.0f);
     if (crossfadeCountdown <= 0.0f) {
-      // The swap. (The two pictures are never one record while scenes differ; the check
-      // keeps a shared record from being released under the new scene.)
-      if (currentBackground != d.incomingBackground) ReleaseTexture(currentBackground);
+      // The swap: the outgoing picture's hold goes. Whoever else holds its record (the
+      // incoming scene, a catalogue entry naming the same file) keeps it.
+      ReleaseTexture(currentBackground);
       LoadLevel(d.targetScene);
       shownScene = d.targetScene;
       currentBackground = d.incomingBackground;

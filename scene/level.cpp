@@ -100,6 +100,7 @@ void LoadLevel(int32_t n) {
   int32_t size = 0;
   const uint8_t* bytes = LoadFile(name, &size, true);
   const LevelOmissions omissions = ParseLevel(bytes, size);
+  ReleaseFile(bytes);  // PreloadScenes keeps the file in the table for the next frame
   // Said once per file: a change of scene parses the same level in every frame.
   const bool known = n >= 0 && n < 256;
   if (omissions.Any() && (!known || !levelReported[n])) {
@@ -119,7 +120,7 @@ void PreloadScenes() {
     char name[32];
     LevelName(name, sizeof name, i);
     int32_t size = 0;
-    LoadFile(name, &size, true);
+    LoadFile(name, &size, true);  // held for the run: a change of scene parses it in every frame
   }
 }
 

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 shift || true
-all=(catalogue level key_value reg_text settings font_metrics picture command_line mesh music_name)
+all=(catalogue level key_value reg_text settings font_metrics picture command_line mesh music_name installation)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 

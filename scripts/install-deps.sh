@@ -17,6 +17,7 @@ packages=(
   groff-base mandoc man-db dpkg-dev lintian
   libwayland-dev wayland-protocols libwayland-bin sway grim wtype weston
   clang libclang-rt-14-dev
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

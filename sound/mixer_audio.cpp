@@ -2,6 +2,8 @@
 // generation, so a finished playback's handle never answers for a later one.
 #include "sound/mixer_audio.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -129,6 +131,13 @@ AudioHandle MixerAudio::AddMusic(std::unique_ptr<MusicDecoder> decoder, bool isM
 AudioHandle MixerAudio::StreamCreateFile(const char* file, uint32_t /*flags*/) {
   if (!initialised_ || music_ != nullptr) return 0;  // one piece of music per run
   std::string why;
+  // A file refused as a file (a pipe, a folder, too large) is said so, not as a bad stream.
+  const int checked = OpenSoundFile(file, &why);
+  if (checked < 0) {
+    Complain(file, why);
+    return 0;
+  }
+  close(checked);
   std::unique_ptr<MusicDecoder> decoder = OpenOggStream(file, &why);
   if (decoder == nullptr) decoder = OpenMp3Stream(file, &why);
   if (decoder == nullptr) {
@@ -153,8 +162,9 @@ AudioHandle MixerAudio::MusicLoadBytes(const std::vector<uint8_t>& bytes, const 
 AudioHandle MixerAudio::MusicLoad(const char* file, uint32_t /*flags*/) {
   if (!initialised_ || music_ != nullptr) return 0;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(file, &bytes)) {
-    Complain(file, "it cannot be read");
+  std::string why;
+  if (!ReadSoundFile(file, &bytes, &why)) {
+    Complain(file, why);
     return 0;
   }
   return MusicLoadBytes(bytes, file);

@@ -2,16 +2,14 @@
 // tracker modules. Streams are read at their own rate and brought to 44100 Hz here;
 // at the end of a file they seek back to its first sample, so the loop has no gap.
 #include <mpg123.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
-#include <sstream>
 
 #include "sound/audio_output.h"
 #include "sound/music_stream.h"
@@ -78,10 +76,7 @@ class OggStream : public RateConvertingDecoder {
     if (open_) ov_clear(&file_);
   }
   bool Open(const char* path, std::string* why) {
-    if (ov_fopen(path, &file_) != 0) {
-      *why = "not an Ogg Vorbis file, or it cannot be read";
-      return false;
-    }
+    if (!OpenVorbisFile(path, &file_, why)) return false;
     open_ = true;
     const vorbis_info* info = ov_info(&file_, -1);
     if (info == nullptr || info->rate <= 0 || info->channels <= 0) {
@@ -121,6 +116,7 @@ class Mp3Stream : public RateConvertingDecoder {
       mpg123_close(handle_);
       mpg123_delete(handle_);
     }
+    if (fd_ >= 0) close(fd_);  // libmpg123 closes only what it opened itself
   }
   bool Open(const char* path, std::string* why) {
     static const bool initialised = mpg123_init() == MPG123_OK;
@@ -133,9 +129,11 @@ class Mp3Stream : public RateConvertingDecoder {
     mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO | MPG123_FORCE_FLOAT | MPG123_QUIET | MPG123_GAPLESS, 0);
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_open(handle_, path) != MPG123_OK || mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK ||
+    fd_ = OpenSoundFile(path, why);
+    if (fd_ < 0) return false;
+    if (mpg123_open_fd(handle_, fd_) != MPG123_OK || mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK ||
         rate <= 0) {
-      *why = "not an MP3 file, or it cannot be read";
+      *why = "not an MP3 file";
       return false;
     }
     mpg123_format_none(handle_);
@@ -158,6 +156,7 @@ class Mp3Stream : public RateConvertingDecoder {
 
  private:
   mpg123_handle* handle_ = nullptr;
+  int fd_ = -1;
 };
 
 // libopenmpt's messages about a module's oddities are of no use to a screensaver's user.
@@ -222,10 +221,7 @@ std::unique_ptr<MusicDecoder> OpenModule(const std::vector<uint8_t>& bytes, std:
 
 std::unique_ptr<MusicDecoder> OpenModuleFile(const char* path, std::string* why) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, &bytes)) {
-    *why = "cannot be read";
-    return nullptr;
-  }
+  if (!ReadSoundFile(path, &bytes, why)) return nullptr;
   return OpenModule(bytes, why);
 }
 

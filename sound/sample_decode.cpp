@@ -1,32 +1,68 @@
 // Whole-file decoding of the samples (libvorbisfile), at load time only.
 #include "sound/sample_decode.h"
 
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "resources/safe_file.h"
 #include "sound/audio_output.h"
 
 namespace qh {
 
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  bytes->clear();
-  uint8_t chunk[65536];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
+namespace {
+std::string RefusalReason(int error) {
+  switch (error) {
+    case ENOENT: return "it is missing";
+    case EISDIR: return "it is a folder, not a file";
+    case EINVAL: return "it is not a regular file (a pipe, a device or a socket)";
+    case EFBIG: return "it is larger than the 256 MiB a sound file may be";
+    default: return std::string("it cannot be read (") + std::strerror(error) + ")";
+  }
+}
+}  // namespace
+
+int OpenSoundFile(const char* path, std::string* why) {
+  int error = 0;
+  const int fd = OpenRegularFile(path, kMaxSoundFileBytes, &error);
+  if (fd < 0) *why = RefusalReason(error);
+  return fd;
+}
+
+bool ReadSoundFile(const char* path, std::vector<uint8_t>* bytes, std::string* why) {
+  std::string text;
+  int error = 0;
+  if (!ReadRegularFile(path, kMaxSoundFileBytes, &text, &error)) {
+    *why = RefusalReason(error);
+    return false;
+  }
+  bytes->assign(text.begin(), text.end());
+  return true;
+}
+
+bool OpenVorbisFile(const char* path, OggVorbis_File* file, std::string* why) {
+  const int fd = OpenSoundFile(path, why);
+  if (fd < 0) return false;
+  FILE* stream = fdopen(fd, "rb");
+  if (stream == nullptr) {
+    close(fd);
+    *why = "it cannot be read";
+    return false;
+  }
+  if (ov_open_callbacks(stream, file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
+    std::fclose(stream);  // a failed open leaves the source to its caller
+    *why = "not an Ogg Vorbis file";
+    return false;
+  }
+  return true;
 }
 
 bool DecodeOggSample(const char* path, std::vector<float>* frames, std::string* why) {
   OggVorbis_File file;
-  if (ov_fopen(path, &file) != 0) {
-    *why = "not an Ogg Vorbis file, or it cannot be read";
-    return false;
-  }
+  if (!OpenVorbisFile(path, &file, why)) return false;
   const vorbis_info* first = ov_info(&file, -1);
   const int32_t rate = first != nullptr ? static_cast<int32_t>(first->rate) : 0;
   frames->clear();

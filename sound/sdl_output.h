@@ -24,8 +24,10 @@ class SdlAudioOutput : public AudioOutput {
   bool RunsByItself() const override { return true; }
 
  private:
-  bool OpenDevice();  // with device_ guarded
-  void Decode();      // the decoder thread
+  // A new device for the mixer, paused; 0 when none opens. Touches nothing of ours, so it
+  // runs outside the guard: a sound server slow to answer never holds up a frame.
+  uint32_t OpenDevice() const;
+  void Decode();  // the decoder thread
 
   Mixer* mixer_ = nullptr;
   std::mutex deviceGuard_;  // main thread vs. reopening; the mixing thread never takes it

@@ -2,7 +2,7 @@
 # daemon's window (an xlogo window, the root window), the real XScreenSaver daemon under
 # Xvfb, MATE's daemon on two monitors, the sleep notice from a test logind on a private D-Bus,
 # the manual pages, the desktop files.
-pkg_check_modules(GIO_TESTS REQUIRED IMPORTED_TARGET gio-2.0)
+pkg_check_modules(GIO_TESTS REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0)
 add_executable(desktop_test_tool ${CMAKE_CURRENT_LIST_DIR}/desktop_test_tool.cpp)
 target_link_libraries(desktop_test_tool PRIVATE PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::GIO_TESTS)
 

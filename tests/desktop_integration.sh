@@ -453,7 +453,8 @@ EOF
     [ -s "$work/bus.address" ] || fail "the test bus did not start"
     export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
     mkfifo "$work/logind.in"
-    "$tool" logind <"$work/logind.in" >"$work/logind.out" 2>"$work/logind.log" &
+    rm -f "$user_store"
+    "$tool" logind "$user_store" <"$work/logind.in" >"$work/logind.out" 2>"$work/logind.log" &
     pids+=($!)
     exec 7>"$work/logind.in"
     for i in $(seq 100); do grep -q ready "$work/logind.out" && break; sleep 0.1; done
@@ -468,6 +469,9 @@ EOF
     logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
     start_saver -window-id "$logo"
     wait_for_sky 90 "$logo" 320 240 || fail "the saver did not start drawing"
+    # The delay inhibitor is held while the saver runs, so the system waits for the save.
+    grep -qx 'inhibit sleep delay' "$work/logind.out" || fail "no delay inhibitor for sleep was taken: $(cat "$work/logind.out")"
+    ! grep -q released "$work/logind.out" || fail "the inhibitor was let go while the saver runs"
     echo sleep >&7
     for i in $(seq 250); do grep -q sent "$work/logind.out" && break; sleep 0.02; done
     grep -q sent "$work/logind.out" || fail "the test logind did not send the notice"
@@ -476,6 +480,8 @@ EOF
     [ "$rc" -eq 0 ] || fail "exit code $rc"
     echo "ended $(($(now_ms) - started)) ms after PrepareForSleep(true)"
     grep -qxF "$defaults" "$user_store" || fail "the settings were not saved"
+    for i in $(seq 50); do grep -q released "$work/logind.out" && break; sleep 0.02; done
+    grep -qx 'released after the save' "$work/logind.out" || fail "the inhibitor: $(grep released "$work/logind.out" || echo 'never let go')"
     exec 7>&-
     ;;
 

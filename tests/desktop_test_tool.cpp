@@ -6,15 +6,18 @@
 //                                        (DBUS_SYSTEM_BUS_ADDRESS), prints "ready", and for
 //                                        each line "sleep" read on stdin emits
 //                                        PrepareForSleep(true) and prints "sent"; ends at EOF.
+//                                        Inhibit calls print "inhibit WHAT MODE"; the release
+//                                        of the inhibitor prints "released after the save" when
+//                                        STORE exists then, "released before the save" if not.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gio/gio.h>
+#include <gio/gunixfdlist.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <string>
 
 namespace {
 
@@ -71,15 +74,87 @@ int Differ(const char* a, const char* b) {
   return 0;
 }
 
-int Logind() {
+// The part of logind the saver uses: Inhibit hands out one end of a pipe, and the other end
+// tells when the holder let it go.
+struct FakeLogind {
+  GDBusConnection* bus = nullptr;
+  const char* store = nullptr;  // the settings file whose presence is told at the release
+  GMainLoop* loop = nullptr;
+};
+
+constexpr const char* kLogindXml =
+    "<node><interface name='org.freedesktop.login1.Manager'>"
+    "<method name='Inhibit'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
+    "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='h' direction='out'/></method>"
+    "<signal name='PrepareForSleep'><arg type='b'/></signal></interface></node>";
+
+gboolean InhibitorReleased(GIOChannel* /*channel*/, GIOCondition /*condition*/, gpointer data) {
+  const auto* logind = static_cast<const FakeLogind*>(data);
+  const bool saved = logind->store != nullptr && g_file_test(logind->store, G_FILE_TEST_EXISTS);
+  std::printf("released %s\n", saved ? "after the save" : "before the save");
+  std::fflush(stdout);
+  return G_SOURCE_REMOVE;
+}
+
+void LogindMethod(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/, const gchar* /*iface*/,
+                  const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
+  const gchar *what = nullptr, *who = nullptr, *why = nullptr, *mode = nullptr;
+  g_variant_get(parameters, "(&s&s&s&s)", &what, &who, &why, &mode);
+  int ends[2];
+  if (std::strcmp(method, "Inhibit") != 0 || pipe(ends) != 0) {
+    g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed", "no");
+    return;
+  }
+  std::printf("inhibit %s %s\n", what, mode);
+  std::fflush(stdout);
+  GUnixFDList* fds = g_unix_fd_list_new_from_array(&ends[1], 1);  // the list owns it now
+  g_dbus_method_invocation_return_value_with_unix_fd_list(invocation, g_variant_new("(h)", 0), fds);
+  g_object_unref(fds);
+  GIOChannel* kept = g_io_channel_unix_new(ends[0]);
+  g_io_add_watch(kept, GIOCondition(G_IO_HUP | G_IO_IN), InhibitorReleased, data);
+  g_io_channel_unref(kept);
+}
+
+gboolean LogindInput(GIOChannel* channel, GIOCondition /*condition*/, gpointer data) {
+  auto* logind = static_cast<FakeLogind*>(data);
+  gchar* line = nullptr;
   GError* error = nullptr;
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-  if (bus == nullptr) {
+  if (g_io_channel_read_line(channel, &line, nullptr, nullptr, &error) != G_IO_STATUS_NORMAL) {
+    g_main_loop_quit(logind->loop);  // EOF: done
+    return G_SOURCE_REMOVE;
+  }
+  const bool sleep = std::strncmp(line, "sleep", 5) == 0;
+  g_free(line);
+  if (!sleep) return G_SOURCE_CONTINUE;
+  if (!g_dbus_connection_emit_signal(logind->bus, nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                                     "PrepareForSleep", g_variant_new("(b)", TRUE), &error) ||
+      !g_dbus_connection_flush_sync(logind->bus, nullptr, &error)) {
+    std::fprintf(stderr, "can't send: %s\n", error->message);
+    std::exit(1);
+  }
+  std::printf("sent\n");
+  std::fflush(stdout);
+  return G_SOURCE_CONTINUE;
+}
+
+int Logind(const char* store) {
+  GError* error = nullptr;
+  FakeLogind logind;
+  logind.store = store;
+  logind.bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+  if (logind.bus == nullptr) {
     std::fprintf(stderr, "no bus: %s\n", error->message);
     return 1;
   }
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kLogindXml, nullptr);
+  static const GDBusInterfaceVTable vtable = {LogindMethod, nullptr, nullptr, {}};
+  if (g_dbus_connection_register_object(logind.bus, "/org/freedesktop/login1", node->interfaces[0], &vtable, &logind,
+                                        nullptr, &error) == 0) {
+    std::fprintf(stderr, "can't serve the manager: %s\n", error->message);
+    return 1;
+  }
   GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      logind.bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
       g_variant_new("(su)", "org.freedesktop.login1", 4u /* do not queue */), G_VARIANT_TYPE("(u)"),
       G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
   if (reply == nullptr) {
@@ -95,19 +170,13 @@ int Logind() {
   }
   std::printf("ready\n");
   std::fflush(stdout);
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (line != "sleep") continue;
-    if (!g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                       "PrepareForSleep", g_variant_new("(b)", TRUE), &error) ||
-        !g_dbus_connection_flush_sync(bus, nullptr, &error)) {
-      std::fprintf(stderr, "can't send: %s\n", error->message);
-      return 1;
-    }
-    std::printf("sent\n");
-    std::fflush(stdout);
-  }
-  g_object_unref(bus);
+  logind.loop = g_main_loop_new(nullptr, FALSE);
+  GIOChannel* input = g_io_channel_unix_new(0);
+  g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP), LogindInput, &logind);
+  g_main_loop_run(logind.loop);
+  g_io_channel_unref(input);
+  g_dbus_node_info_unref(node);
+  g_object_unref(logind.bus);
   return 0;
 }
 
@@ -116,7 +185,7 @@ int Logind() {
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "pixel") == 0) return Pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   if (argc == 4 && std::strcmp(argv[1], "differ") == 0) return Differ(argv[2], argv[3]);
-  if (argc == 2 && std::strcmp(argv[1], "logind") == 0) return Logind();
-  std::fprintf(stderr, "usage: desktop_test_tool pixel FILE X Y | differ A B | logind\n");
+  if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "logind") == 0) return Logind(argc == 3 ? argv[2] : nullptr);
+  std::fprintf(stderr, "usage: desktop_test_tool pixel FILE X Y | differ A B | logind [STORE]\n");
   return 2;
 }

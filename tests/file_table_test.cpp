@@ -98,6 +98,30 @@ TEST_F(FileTableTest, AfterReleaseTheDiskIsReadAgain) {
   EXPECT_EQ(LoadFile("a.txt", nullptr, false) != nullptr, true);
 }
 
+TEST_F(FileTableTest, ABufferIsFreedOnlyByItsLastHolder) {
+  // A descriptor naming the catalogue as its mesh: the second loader is handed the bytes
+  // the first is still reading, and its release must leave them to the first.
+  Write("gameobjs.txt", "[sky/]\n");
+  uint8_t* first = LoadFile("gameobjs.txt", nullptr, false);
+  uint8_t* second = LoadFile("GAMEOBJS.TXT", nullptr, false);
+  ASSERT_EQ(first, second);
+  EXPECT_EQ(FileTable.entries[0]->holds, 2);
+  EXPECT_TRUE(ReleaseFile(second));
+  ASSERT_EQ(FileTable.count, 1) << "the first holder still reads it";
+  EXPECT_EQ(std::memcmp(first, "[sky/]\n", 7), 0);
+  EXPECT_TRUE(ReleaseFileByName("gameobjs.txt"));
+  EXPECT_EQ(FileTable.count, 0);
+  EXPECT_FALSE(ReleaseFile(first)) << "a hold let go twice is not let go again";
+
+  // A registered file is held by nobody until it is asked for.
+  static uint8_t bytes[2] = {'x', 0};
+  ASSERT_TRUE(RegisterFile("given", 1, bytes, 0));
+  EXPECT_EQ(FileTable.entries[0]->holds, 0);
+  EXPECT_EQ(LoadFile("given", nullptr, false), bytes);
+  EXPECT_TRUE(ReleaseFile(bytes));
+  EXPECT_EQ(FileTable.count, 0);
+}
+
 TEST_F(FileTableTest, RemovingTheMiddleEntryKeepsTheOrder) {
   Write("one", "1");
   Write("two", "22");

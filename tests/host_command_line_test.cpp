@@ -61,6 +61,22 @@ TEST_F(CommandLineTest, PreviewTakesItsParentWithBlankOrColon) {
   EXPECT_EQ(ParentWindow, 4321u);
 }
 
+TEST_F(CommandLineTest, AMinusSignBeforeTheWindowNumberIsKept) {
+  EXPECT_EQ(ParseCommandLine("saver.scr /p -1"), Preview);
+  EXPECT_TRUE(HasParentWindow);
+  EXPECT_TRUE(NegativeParentWindow);
+  EXPECT_EQ(ParentWindow, 1u);
+  EXPECT_EQ(ParseCommandLine("saver.scr /c:-42"), Configure);
+  EXPECT_TRUE(NegativeParentWindow);
+  EXPECT_EQ(ParentWindow, 42u);
+  // A minus elsewhere is no sign: "-c" is the switch, the digits follow a colon.
+  EXPECT_EQ(ParseCommandLine("saver.scr -c:42"), Configure);
+  EXPECT_FALSE(NegativeParentWindow);
+  EXPECT_EQ(ParseCommandLine("saver.scr /p 7-1"), Preview);
+  EXPECT_FALSE(NegativeParentWindow);
+  EXPECT_EQ(ParentWindow, 7u);
+}
+
 TEST_F(CommandLineTest, PreviewWithoutDigitsLeavesTheParentAsItWas) {
   EXPECT_EQ(ParseCommandLine("saver.scr /p"), Preview);
   EXPECT_FALSE(HasParentWindow);

@@ -278,6 +278,166 @@ case "$case_name" in
     grep -q "runs silently" "$work/saver.log" || fail "no word about the missing sound"
     ;;
 
+  saver_refused_sound_files)
+    # Sound files are read like the data files: a FIFO, a folder, a link to an endless
+    # device and a file over the 256 MiB bound in place of the music (each kind) or of the
+    # nature sounds are refused at once, each said once on stderr, and the saver starts as
+    # quickly as with good files, plays nothing in their place and ends on SIGTERM in 1 s.
+    export SDL_AUDIODRIVER=disk
+    share=$(cd "$(dirname "$saver")/../share/quiet-highland" && pwd)
+    start_x
+    # One run: $1 the music's name, $2 the settings' music and nature switches (hex bytes
+    # 16 and 17), $3 the damage, then the files it replaces. Sets $started_ms.
+    sound_run() {
+      local music=$1 switches=$2 kind=$3 f
+      shift 3
+      rm -rf "$work/install" "$XDG_CONFIG_HOME"
+      mkdir -p "$work/install/Data/Sounds"
+      for f in "$share"/Data/*; do [ "$(basename "$f")" = Sounds ] || ln -s "$f" "$work/install/Data/"; done
+      for f in "$share"/Data/Sounds/*; do ln -s "$f" "$work/install/Data/Sounds/"; done
+      ln -s "$share/links.txt" "$work/install/links.txt"
+      for f in "$@"; do
+        rm -f "$work/install/Data/$f"
+        case "$kind" in
+          fifo) mkfifo "$work/install/Data/$f" ;;
+          folder) mkdir "$work/install/Data/$f" ;;
+          endless) ln -s /dev/zero "$work/install/Data/$f" ;;
+          oversize) truncate -s 257M "$work/install/Data/$f" ;;
+          good) ln -s "$share/Data/$music" "$work/install/Data/$f" ;;
+        esac
+      done
+      use_installation "$work/install"
+      printf '"musicname"="%s"\n"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,%s,00,00\n' \
+        "$music" "$switches" >>"$user_store"
+      rm -f "$work/sound.raw"
+      local launched
+      launched=$(now_ms)
+      SDL_DISKAUDIOFILE=$work/sound.raw start_saver /s
+      wait_saver_focused
+      started_ms=$(($(now_ms) - launched))
+      sleep 1
+      alive || fail "$kind in place of $*: ended on its own"
+      kill -TERM "$saver_pid"
+      wait_exit 1 || fail "$kind in place of $*: still running 1 s after SIGTERM"
+      [ "$rc" -eq 0 ] || fail "$kind in place of $*: exit code $rc"
+    }
+    loud_bytes() { tr -d '\000' <"$work/sound.raw" | wc -c; }
+    samples=(Sounds/birds1.ogg Sounds/birds2.ogg Sounds/birds3.ogg Sounds/brook.ogg Sounds/waterfall.ogg)
+    baseline=0
+    for kind in fifo folder endless oversize; do
+      # The time a good installation takes to start here, now (the slowest so far: the
+      # machine's load changes from minute to minute).
+      sound_run music.ogg 01,00 good music.ogg
+      [ "$started_ms" -gt "$baseline" ] && baseline=$started_ms
+      [ "$(loud_bytes)" -gt 0 ] || fail "the good installation played nothing"
+      echo "a good installation starts in $started_ms ms"
+      for music in music.ogg music.mp3 music.xm samples; do
+        if [ "$music" = samples ]; then
+          sound_run music.ogg 00,01 "$kind" "${samples[@]}"
+          refused=("${samples[@]}")
+        else
+          sound_run "$music" 01,00 "$kind" "$music"
+          refused=("$music")
+        fi
+        echo "$kind in place of $music: started in $started_ms ms"
+        [ "$started_ms" -le $((baseline + 1000)) ] ||
+          fail "$kind in place of $music: started in $started_ms ms, $baseline ms with good files"
+        for f in "${refused[@]}"; do
+          said=$(grep -c "the sound \"[^\"]*$f\" is left out" "$work/saver.log")
+          [ "$said" -eq 1 ] || fail "$kind in place of $f: said $said times (once expected): $(cat "$work/saver.log")"
+        done
+        [ -s "$work/sound.raw" ] || fail "$kind in place of $music: the sound device was not used"
+        [ "$(loud_bytes)" -eq 0 ] || fail "$kind in place of $music: sound was played"
+      done
+    done
+    ;;
+
+  saver_sound_survives_its_server)
+    # A real sound server: Debian's pulseaudio with a null sink, run as a user of its own
+    # (it refuses root), recorded from the sink's monitor. Killed in the middle of the run,
+    # the saver draws on with no frame longer than 100 ms; started again, the sound is back
+    # within 2 s.
+    start_x
+    pulse_user=()
+    chmod 711 "$work"
+    mkdir -p "$work/pulse/home" "$work/pulse/run"
+    if [ "$(id -u)" -eq 0 ]; then
+      id qh-pulse >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin qh-pulse ||
+        fail "can't create a user for the sound server"
+      chown -R qh-pulse "$work/pulse"
+      # setpriv runs the server itself (no process in between), so its id is the server's.
+      pulse_user=(setpriv --reuid="$(id -u qh-pulse)" --regid="$(id -g qh-pulse)" --clear-groups)
+    fi
+    chmod 700 "$work/pulse/run"
+    sock=$work/pulse/run/native
+    start_pulse() {
+      "${pulse_user[@]}" env -i HOME="$work/pulse/home" XDG_RUNTIME_DIR="$work/pulse/run" PATH=/usr/bin:/bin \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --use-pid-file=no --log-target=stderr \
+        -L "module-null-sink sink_name=qhsink rate=44100 channels=2" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$sock" >>"$work/pulse.log" 2>&1 &
+      pulse_pid=$!
+      pids+=($pulse_pid)
+      local i
+      for i in $(seq 100); do pactl --server="unix:$sock" info >/dev/null 2>&1 && return 0; sleep 0.1; done
+      fail "the sound server did not start: $(cat "$work/pulse.log")"
+    }
+    # $2 seconds of the sink's monitor into $1.
+    record() {
+      timeout "$2" parec --server="unix:$sock" -d qhsink.monitor --format=s16le --rate=44100 --channels=2 --raw \
+        >"$1" 2>>"$work/parec.log"
+    }
+    first_sound_ms() {
+      local at
+      at=$(LC_ALL=C grep -obUaP '[^\x00]' "$1" | head -1 | cut -d: -f1)
+      [ -n "$at" ] && echo $((at * 1000 / 176400))
+    }
+    start_pulse
+    export SDL_AUDIODRIVER=pulseaudio PULSE_SERVER=unix:$sock QH_FRAME_TIMES=$work/frames
+    start_saver /s
+    wait_saver_focused
+    record "$work/before.raw" 2
+    [ -n "$(first_sound_ms "$work/before.raw")" ] || fail "no sound reached the sound server"
+    mark=$(wc -l <"$work/frames")
+    kill -KILL "$pulse_pid"
+    wait "$pulse_pid" 2>/dev/null
+    sleep 2
+    alive || fail "the saver ended when its sound server went away"
+    start_pulse
+    record "$work/after.raw" 3
+    back=$(first_sound_ms "$work/after.raw")
+    [ -n "$back" ] || fail "no sound 3 s after the server came back: $(cat "$work/saver.log")"
+    echo "sound back ${back} ms after the server's restart"
+    [ "$back" -le 2000 ] || fail "the sound came back ${back} ms after the server (2000 ms at most)"
+    alive || fail "the saver ended after its sound server came back"
+    kill -TERM "$saver_pid"
+    expect_ended_cleanly 2 "SIGTERM"
+    drawn=$(tail -n +"$((mark + 1))" "$work/frames" | wc -l)
+    longest=$(tail -n +"$((mark + 1))" "$work/frames" | sort -n | tail -1)
+    echo "$drawn frames from the kill to the end, the longest $longest ms;" \
+      "before the kill the longest $(head -n "$mark" "$work/frames" | tail -n +30 | sort -n | tail -1) ms"
+    echo "the slowest after the kill (frame: ms): $(tail -n +"$((mark + 1))" "$work/frames" | awk '{print NR ": " $1}' |
+      sort -t: -k2 -n | tail -5 | tr '\n' ' ')"
+    [ "$drawn" -ge 50 ] || fail "only $drawn frames drawn from the kill to the end"
+    # QH_MAX_FRAME_MS: a machine too loaded to draw any run within 100 ms a frame.
+    limit=${QH_MAX_FRAME_MS:-100}
+    awk -v l="$longest" -v m="$limit" 'BEGIN { exit !(l <= m) }' || fail "a frame took $longest ms ($limit ms at most)"
+    ;;
+
+  saver_without_a_card_says_one_line)
+    # SDL's own choice of driver on a machine without a card or a sound server: ALSA is
+    # tried, and only our line about the silence reaches stderr, none of ALSA's own.
+    unset SDL_AUDIODRIVER
+    export PULSE_SERVER=unix:$work/no-sound-server
+    start_x
+    start_saver /s
+    wait_saver_focused
+    xdotool key a
+    expect_ended_cleanly 2 "a key press"
+    grep -q "runs silently" "$work/saver.log" || fail "no word about the missing sound"
+    ! grep -q '^ALSA lib' "$work/saver.log" || fail "ALSA's own lines on stderr: $(grep '^ALSA lib' "$work/saver.log" | head -3)"
+    ;;
+
   preview_stays_until_host_window_destroyed)
     start_x
     install=$work/install
@@ -314,6 +474,19 @@ case "$case_name" in
     wait_exit 5 || fail "still running with a window id that does not exist"
     [ "$rc" -eq 1 ] || fail "exit code $rc (1 expected)"
     grep -q "no window 12345" "$work/saver.log" || fail "no message about the missing window"
+    ;;
+
+  negative_window_numbers_refused)
+    start_x
+    start_saver /p -1
+    wait_exit 5 || fail "still running with the window number -1"
+    [ "$rc" -eq 1 ] || fail "exit code $rc for /p -1 (1 expected)"
+    grep -q -- "-1 is not a window number" "$work/saver.log" || fail "no message about /p -1"
+    start_saver /c:-1
+    for i in $(seq 100); do grep -q "is not a window number" "$work/saver.log" && break; sleep 0.1; done
+    grep -q -- "-1 is not a window number.*opens on its own" "$work/saver.log" || fail "no message about /c:-1"
+    kill -TERM "$saver_pid"
+    wait_exit 2 || fail "the dialog outlived SIGTERM"
     ;;
 
   configure_missing_links_txt)

@@ -48,6 +48,20 @@ make_copy() {
 # Writes bytes given as printf escapes at an offset of the file, in place.
 poke() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
 
+# Loaders naming each other's files: a mesh file of one flat triangle (no "[", "=" or "/"
+# among its bytes, so it can stand before a catalogue's text), a descriptor (lines end in
+# CR LF: a value runs to the CR), and catalogue entries in a group of their own.
+mesh_bytes() {
+  printf 'QHM\0'; head -c 24 /dev/zero; printf '\0\3\0\0\0\1\0\0\0'
+  head -c 12 /dev/zero; printf '\0\0\200\77'; head -c 12 /dev/zero; printf '\0\0\200\77'; head -c 4 /dev/zero
+  printf '\0\0\0\0\1\0\0\0\2\0\0\0'; head -c 24 /dev/zero
+}
+add_mesh() { mesh_bytes >"$work/case/install/Data/$1"; }
+add_descriptor() { printf 'nummeshes=1\r\nmesh0=%s\r\ntexture0=%s\r\n' "$2" "$3" >"$work/case/install/Data/$1"; }
+add_entries() { printf '[shared/]\n%s\n[/]\n' "$(printf '%s\n' "$@")" >>"$1"; }
+# The catalogue's entry `name` names `file` instead.
+rename_entry() { sed -i "s/^$2=.*/$2=$3/" "$1"; }
+
 damage() {
   local file=$1 kind=$2 t size
   t=$(make_copy "$file")
@@ -90,13 +104,38 @@ damage() {
     scene_count_max) printf '"settingsex"=hex:ff,00,00,00,00,00,00,00,00,00\n' >>"$t" ;;
     start_scene_max) printf '"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,ff,ff,ff,7f,01,01,00,00\n' >>"$t" ;;
     dir_nowhere) printf 'REGEDIT4\n\n%s\n"dir"="%s"\n' "$key" "$work/case/nowhere" >"$t" ;;
+    # Catalogue entries naming other loaders' files (the catalogue reads names holding
+    # .jpg, .tga or .cgo; levels name entries, not files; the font and the backgrounds
+    # have fixed names).
+    entry_is_scene1s_background) rename_entry "$t" brookwater _a_back0.jpg ;;
+    entry_is_the_incoming_background) rename_entry "$t" sky_lake _a_back1.jpg ;;
+    entry_is_the_font_picture) rename_entry "$t" stone font.tga ;;
+    entry_is_an_alpha_plane_picture) rename_entry "$t" stone _a_boulder.jpg ;;
+    entries_share_a_descriptor)
+      add_mesh thing.msh; add_descriptor thing.cgo thing.msh stone.tga; add_entries "$t" a=thing.cgo b=thing.cgo ;;
+    # A descriptor's mesh and texture lines naming every other kind of file.
+    descriptor_mesh_is_the_catalogue)
+      # The attacker's catalogue: a valid mesh before its text, so the mesh loader accepts
+      # the very bytes the catalogue's parse is reading.
+      { mesh_bytes; cat "$t"; } >"$t.new" && mv "$t.new" "$t"
+      add_descriptor thing.cgo gameobjs.txt stone.tga; add_entries "$t" a=thing.cgo ;;
+    # descriptor_mesh:FILE, descriptor_texture:FILE: the descriptor's line names FILE.
+    descriptor_mesh:* | descriptor_texture:*)
+      local mesh=thing.msh texture=stone.tga
+      if [ "${kind%%:*}" = descriptor_mesh ]; then mesh=${kind#*:}; else texture=${kind#*:}; fi
+      add_mesh thing.msh; add_descriptor thing.cgo "$mesh" "$texture"; add_entries "$t" a=thing.cgo ;;
+    descriptors_share_a_mesh)
+      add_mesh thing.msh; add_descriptor thing.cgo thing.msh stone.tga; add_descriptor other.cgo thing.msh lake.jpg
+      add_entries "$t" a=thing.cgo b=other.cgo ;;
     *) echo "unknown damage $kind" >&2; exit 2 ;;
   esac
 }
 
 # The table: file, damage, expected outcome. "message": the loading message and exit 1;
 # "skip": runs to the end with a line on stderr saying what was left out; "runs": runs to
-# the end (the damage changes nothing the program needs, or only what a picture shows).
+# the end (the damage changes nothing the program needs, or only what a picture shows). A
+# fourth column gives the frames to run when the default (3, or 40 for scene 1's files) is
+# not enough: 40 reach past the first change of scene, where the outgoing background goes.
 cases() {
   cat <<'TABLE'
 gameobjs.txt empty skip
@@ -170,18 +209,47 @@ registry.reg folder runs
 registry.reg scene_count_max message
 registry.reg start_scene_max runs
 registry.reg dir_nowhere message
+gameobjs.txt entry_is_scene1s_background runs 40
+gameobjs.txt entry_is_the_incoming_background runs 40
+gameobjs.txt entry_is_the_font_picture runs
+gameobjs.txt entry_is_an_alpha_plane_picture runs
+gameobjs.txt entries_share_a_descriptor runs
+gameobjs.txt descriptor_mesh_is_the_catalogue runs
+gameobjs.txt descriptor_texture:gameobjs.txt message
+gameobjs.txt descriptor_mesh:level0.lev message
+gameobjs.txt descriptor_texture:level0.lev message
+gameobjs.txt descriptor_mesh:font.dat message
+gameobjs.txt descriptor_texture:font.dat message
+gameobjs.txt descriptor_texture:font.tga runs
+gameobjs.txt descriptor_texture:_a_back0.jpg runs 40
+gameobjs.txt descriptor_texture:_a_boulder.jpg runs
+gameobjs.txt descriptor_mesh:thing.cgo message
+gameobjs.txt descriptor_texture:thing.cgo message
+gameobjs.txt descriptor_mesh:stone.tga message
+gameobjs.txt descriptor_texture:thing.msh message
+gameobjs.txt descriptor_texture:stone.tga runs
+gameobjs.txt descriptors_share_a_mesh runs
 TABLE
 }
 
 status=0
 declare -A counts=()
-while read -r file kind expected; do
-  [ "$group" = all ] || [ "$group" = "$file" ] || continue
+# The cases of loaders sharing files form a group of their own ("shared").
+shared_case() { case "$1" in entry_* | entries_* | descriptor_* | descriptors_*) return 0 ;; esac; return 1; }
+while read -r file kind expected frames; do
+  if shared_case "$kind"; then
+    [ "$group" = all ] || [ "$group" = shared ] || continue
+  else
+    [ "$group" = all ] || [ "$group" = "$file" ] || continue
+  fi
   fresh_installation
   damage "$file" "$kind"
-  # Scene 1's files are read at the first change of scene, 30 s in; the rest at start-up.
-  frames=3
-  case "$file" in *1.*) frames=40 ;; esac
+  # Scene 1's files are read at the first change of scene, 30 s in, and the outgoing
+  # background is let go at its end, 36 s in; the rest at start-up.
+  if [ -z "$frames" ]; then
+    frames=3
+    case "$file" in *1.*) frames=40 ;; esac
+  fi
   (cd "$work/case" && HOME="$work/case/home" XDG_CONFIG_HOME="$work/case/config" XDG_CONFIG_DIRS="$work/case/xdg" \
     timeout -k 5 "$limit" "$tool" --frames "$frames" --dt 1000 --time 12:00:00 >"$work/out" 2>"$work/err")
   rc=$?

@@ -492,7 +492,7 @@ TEST_F(MeshTest, BrokenMeshFilesAreRefusedWithinTheirBytes) {
     EXPECT_NE(Parse(mesh, bad.bytes), nullptr) << bad.what;
   }
   // The edges that still load: u of exactly ±1000, bytes after the data, a flat mesh
-  // with a position no corner uses.
+  // with a position no corner uses, a flat mesh with u far beyond 1000 either way.
   MeshFileSpec s = Square(1);
   s.texCoords[0].x = 1000.0f;
   s.texCoords[1].x = -1000.0f;
@@ -507,6 +507,13 @@ TEST_F(MeshTest, BrokenMeshFilesAreRefusedWithinTheirBytes) {
   EXPECT_EQ(Parse(flat, MeshFileBytes(s)), nullptr);
   EXPECT_EQ(flat.vertexCount, 6);
   EXPECT_EQ(flat.boundingSphere.centre[0], 4.5f);  // the unused position still counts
+  s = Square(0);
+  s.texCoords[0].x = 1000.0001f;
+  s.texCoords[4].x = -3.0e7f;
+  Mesh wide;
+  EXPECT_EQ(Parse(wide, MeshFileBytes(s)), nullptr);
+  EXPECT_EQ(wide.vertices[0].texCoord[0], 1000.0001f);
+  EXPECT_EQ(wide.vertices[4].texCoord[0], -3.0e7f);
 }
 
 TEST_F(MeshTest, BrokenMeshFilesEndTheProgramNamingTheFile) {

@@ -1,9 +1,11 @@
 // The mixer over the offline output: where and how loud a sample lands, the global
 // volumes, the playback cap, a stream's loop point, a module's orders, the final clamp.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -344,6 +346,40 @@ TEST(SoundMixer, UnreadableFilesAreRefused) {
   EXPECT_EQ(m.audio.MusicLoad(folder.File("missing.xm").c_str(), kAudioLoop), 0u);
   EXPECT_EQ(m.audio.MusicLoadBytes(std::vector<uint8_t>(100, 7), "junk.xm"), 0u);
   EXPECT_EQ(m.audio.StreamCreateFile(folder.File("missing.ogg").c_str(), kAudioLoop), 0u);
+}
+
+TEST(SoundMixer, FilesThatAreNoFilesOrTooLargeAreRefusedAtOnceWithTheReason) {
+  // Each would have held the start-up for ever: a FIFO waits for a writer, /dev/zero never
+  // ends, and a file over the bound would be read whole.
+  TempFolder folder;
+  ASSERT_EQ(mkfifo(folder.File("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", folder.File("zero").c_str()), 0);
+  std::filesystem::create_directory(folder.File("folder"));
+  {
+    FILE* big = std::fopen(folder.File("big").c_str(), "wb");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(ftruncate(fileno(big), static_cast<off_t>(kMaxSoundFileBytes) + 1), 0);  // sparse
+    std::fclose(big);
+  }
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {{"fifo", "not a regular file"}, {"zero", "not a regular file"},
+               {"folder", "a folder"},         {"big", "larger than the 256 MiB"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineMixer m;
+    const std::string path = folder.File(c.name);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m.audio.SampleLoad(path.c_str(), 255, 0), 0u);
+    EXPECT_EQ(m.audio.MusicLoad(path.c_str(), kAudioLoop), 0u);
+    EXPECT_EQ(m.audio.StreamCreateFile(path.c_str(), kAudioLoop), 0u);
+    const std::string said = testing::internal::GetCapturedStderr();
+    size_t lines = 0;
+    for (size_t at = said.find(path); at != std::string::npos; at = said.find(path, at + 1)) ++lines;
+    EXPECT_EQ(lines, 3u) << "one line for each of the three loads: " << said;
+    EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+  }
 }
 
 TEST(SoundMixer, TheEndFadesOutWithin30Ms) {

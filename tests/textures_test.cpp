@@ -244,6 +244,36 @@ TEST_F(Textures, ABrokenBackgroundLeavesASharedRecordAlone) {
   EXPECT_EQ(TextureManager.count, 1);
 }
 
+TEST_F(Textures, ARecordIsFreedOnlyByItsLastHolder) {
+  // A catalogue entry naming a scene's background: GetTexture first, then the background's
+  // LoadPicture shares the record; the change of scene lets the background go.
+  Provide("_a_back2.jpg", Joined(Jpeg(8, 6, kBlue), Plane(48)));
+  TextureRecord* entry = GetTexture("_a_back2.jpg");
+  Provide("_a_back2.jpg", Joined(Jpeg(8, 6, kBlue), Plane(48)));
+  TextureRecord* background = LoadPicture("_a_back2.jpg", 8, 6);
+  ASSERT_EQ(background, entry);
+  EXPECT_EQ(entry->holds, 2);
+  Texture* texture = entry->texture.get();
+  ReleaseTexture(background);
+  ASSERT_EQ(FindTexture("_a_back2.jpg"), entry) << "the entry's hold keeps the record";
+  EXPECT_EQ(entry->holds, 1);
+  EXPECT_TRUE(device_.forgottenTextures.empty());
+  ReleaseTexture(entry);
+  EXPECT_EQ(FindTexture("_a_back2.jpg"), nullptr);
+  EXPECT_EQ(device_.forgottenTextures, std::vector<Texture*>{texture});
+
+  // Every way to a record counts: GetTexture, CreateBlankTexture, and a failed LoadPicture
+  // gives back only its own hold.
+  TextureRecord* blank = CreateBlankTexture("shared", 2, 2, D3DFMT_A8R8G8B8);
+  EXPECT_EQ(CreateBlankTexture("shared", 2, 2, D3DFMT_A8R8G8B8), blank);
+  Provide("shared", Bytes{'j', 'u', 'n', 'k'});
+  EXPECT_EQ(LoadPicture("shared", 2, 2), nullptr);
+  EXPECT_EQ(blank->holds, 2);
+  ReleaseTexture(blank);
+  ReleaseTexture(blank);
+  EXPECT_EQ(TextureManager.count, 0);
+}
+
 TEST_F(Textures, TextureSidesAreThePowerOfTwoStrictlyAbove) {
   EXPECT_EQ(TextureSide(0), 2);
   EXPECT_EQ(TextureSide(1), 2);

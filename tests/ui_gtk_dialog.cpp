@@ -264,6 +264,68 @@ TEST_F(SettingsDialogTest, TabGoesThroughTheControlsInTemplateOrderAndReturnAndS
   EXPECT_EQ(stored[9], 0) << "the clock switched off with Space is stored";
 }
 
+TEST_F(SettingsDialogTest, ReturnPressesOkFromEveryControlButCancelAndPicksTheEntryOfAnOpenList) {
+  const std::vector<std::pair<const char*, GtkWidget* SettingsDialog::*>> controls = {
+      {"OK", &SettingsDialog::okButton},          {"the picture link", &SettingsDialog::LinkControl},
+      {"the delay list", &SettingsDialog::DelayList}, {"the slider", &SettingsDialog::VolumeSlider},
+      {"the day cycle box", &SettingsDialog::DayCycleBox}, {"the clock box", &SettingsDialog::ClockBox},
+      {"the music box", &SettingsDialog::MusicBox},  {"the nature box", &SettingsDialog::NatureBox},
+      {"the start list", &SettingsDialog::StartSceneList}};
+  for (const auto& [what, control] : controls) {
+    SCOPED_TRACE(what);
+    dialog_.closed = false;
+    Open();
+    // A link nothing opens: had Return gone to the link, stderr would say so.
+    HyperlinkSetLink(dialog_.LinkControl, "qh-nobody-handles-this:x");
+    gtk_widget_grab_focus(dialog_.*control);
+    testing::internal::CaptureStderr();
+    test::SendKey(dialog_.window, GDK_KEY_Return);
+    EXPECT_TRUE(test::PumpUntil([&] { return dialog_.closed; })) << "Return pressed OK";
+    test::PumpPending();
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("can't open"), std::string::npos) << "Return opened the link";
+    EXPECT_FALSE(gtk_widget_get_visible(dialog_.window));
+    EXPECT_EQ(Stored().size(), kSettingsBytes) << "OK stored the settings";
+    GtkWidget* list = dialog_.*control;
+    if (GTK_IS_COMBO_BOX(list)) {
+      gboolean shown = TRUE;
+      g_object_get(list, "popup-shown", &shown, nullptr);
+      EXPECT_FALSE(shown) << "Return opened the list";
+    }
+  }
+  // Return on Cancel presses Cancel: what the controls show is not stored.
+  dialog_.closed = false;
+  Open();
+  gtk_range_set_value(GTK_RANGE(dialog_.VolumeSlider), 7);
+  gtk_widget_grab_focus(dialog_.cancelButton);
+  test::SendKey(dialog_.window, GDK_KEY_Return);
+  EXPECT_TRUE(test::PumpUntil([&] { return dialog_.closed; }));
+  ASSERT_EQ(Stored().size(), kSettingsBytes);
+  EXPECT_NE(Stored()[4], 7) << "Return on Cancel stored the settings";
+
+  // An open list has the keys: Return there picks the highlighted entry and closes the list,
+  // and the dialog stays open.
+  dialog_.closed = false;
+  Open();
+  gtk_combo_box_set_active(GTK_COMBO_BOX(dialog_.StartSceneList), 0);
+  gtk_widget_grab_focus(dialog_.StartSceneList);
+  gtk_combo_box_popup(GTK_COMBO_BOX(dialog_.StartSceneList));
+  gboolean shown = FALSE;
+  EXPECT_TRUE(test::PumpUntil([&] {
+    g_object_get(dialog_.StartSceneList, "popup-shown", &shown, nullptr);
+    return shown == TRUE;
+  }));
+  GtkWidget* popup = gtk_grab_get_current();
+  ASSERT_NE(popup, nullptr) << "the open list holds the grab";
+  test::SendKey(popup, GDK_KEY_Down);
+  test::SendKey(popup, GDK_KEY_Return);
+  EXPECT_TRUE(test::PumpUntil([&] {
+    g_object_get(dialog_.StartSceneList, "popup-shown", &shown, nullptr);
+    return shown == FALSE;
+  }));
+  EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(dialog_.StartSceneList)), 1) << "Return picked the entry";
+  EXPECT_FALSE(dialog_.closed) << "Return in the open list pressed OK";
+}
+
 TEST_F(SettingsDialogTest, ControlsHaveTheTemplatesSizesInDialogUnits) {
   Open();
   ASSERT_GT(dialog_.baseUnitX, 0);

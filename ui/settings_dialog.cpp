@@ -126,9 +126,26 @@ gboolean CloseBox(GtkWidget* /*window*/, GdkEvent* /*event*/, gpointer data) {
   return TRUE;
 }
 
-gboolean EscapeKey(GtkWidget* /*window*/, GdkEventKey* event, gpointer data) {
-  if (event->keyval != GDK_KEY_Escape) return FALSE;
-  SettingsDialogCancel(static_cast<SettingsDialog*>(data));
+bool IsReturnKey(guint keyval) {
+  return keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter;
+}
+
+// The window sees a key before its focused control does. Escape is Cancel; Return is OK
+// from every control (the picture link, which Space opens, and a closed drop-down list,
+// which would open its list, included), as in a dialog, except on the Cancel button, which
+// it presses. An open list has its own window and keys: there Return picks the entry.
+gboolean DialogKey(GtkWidget* window, GdkEventKey* event, gpointer data) {
+  auto* dialog = static_cast<SettingsDialog*>(data);
+  if (event->keyval == GDK_KEY_Escape) {
+    SettingsDialogCancel(dialog);
+    return TRUE;
+  }
+  if (!IsReturnKey(event->keyval)) return FALSE;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+  if (focus != nullptr && (focus == dialog->cancelButton || gtk_widget_is_ancestor(focus, dialog->cancelButton))) {
+    return FALSE;
+  }
+  SettingsDialogOk(dialog);
   return TRUE;
 }
 
@@ -294,7 +311,7 @@ void CreateSettingsDialog(SettingsDialog* dialog, cairo_surface_t* picture) {
   g_signal_connect(dialog->okButton, "clicked", G_CALLBACK(OkClicked), dialog);
   g_signal_connect(dialog->cancelButton, "clicked", G_CALLBACK(CancelClicked), dialog);
   g_signal_connect(window, "delete-event", G_CALLBACK(CloseBox), dialog);
-  g_signal_connect(window, "key-press-event", G_CALLBACK(EscapeKey), dialog);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(DialogKey), dialog);
   g_signal_connect(fixed, "focus", G_CALLBACK(FocusInTemplateOrder), dialog);
 
   gtk_widget_set_can_default(dialog->okButton, TRUE);

@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "  --png PATTERN       write frames as PNG files, e.g. out/f%05d.png\n"
     "  --at LIST           frames to write, e.g. 0,30,59, or all (default: the last)\n"
     "  --wav FILE          write the run's sound (44100 Hz, 16-bit stereo, MS x N long)\n"
+    "  --mix               mix the run's sound as --wav does, keeping none of it (long runs)\n"
     "The saver's settings for this run: --scene-delay D, --volume N, --[no-]clock,\n"
     "--[no-]day-cycle, --[no-]music, --[no-]nature-sounds, --start-scene N (see quiet-highland --help).\n";
 
@@ -55,6 +56,7 @@ struct Options {
   bool atGiven = false;
   std::vector<uint32_t> at;
   std::string wavFile;
+  bool mixOnly = false;
   qh::SettingOverrides settings;  // the saver's own settings options, for this run
 };
 
@@ -136,6 +138,10 @@ Options ParseOptions(int argc, char** argv) {
     if (read == qh::OptionRead::Bad) BadUsage(error);
     if (read == qh::OptionRead::Taken) {
       i = static_cast<int>(index);
+      continue;
+    }
+    if (name == "--mix") {
+      options.mixOnly = true;
       continue;
     }
     if (i + 1 >= argc) BadUsage(name.rfind("--", 0) == 0 ? name + " needs a value" : "unknown option " + name);
@@ -317,7 +323,8 @@ int main(int argc, char** argv) {
   LastFrameTime = CurrentClock().NowMs();
   for (uint32_t frame = 0; frame < options.frames && status == 0; ++frame) {
     RenderFrame();
-    if (!options.wavFile.empty()) soundOutput.Render(soundFrames.Next(options.dt));
+    if (!options.wavFile.empty() || options.mixOnly) soundOutput.Render(soundFrames.Next(options.dt));
+    if (options.wavFile.empty()) soundOutput.pcm.clear();  // mixed and dropped: memory stays flat
     if (options.pngPattern.empty() || !Wanted(options, frame)) continue;
     auto* device = dynamic_cast<GlDevice*>(Device);
     uint32_t width = 0, height = 0;
