@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
   if (RunMode == Preview) {
     RunPreviewLoop();
   } else {
-    RunSaverLoop();
+    RunSaverLoop(options.maxFps);
   }
 
   if (DaemonWindow) {

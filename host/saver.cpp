@@ -44,6 +44,46 @@ void PlaceWindow(void* window, int32_t x, int32_t y, int32_t width, int32_t heig
   SDL_SetWindowSize(sdlWindow, width, height);
   SDL_ShowWindow(sdlWindow);
 }
+// The device of a frame nobody sees: states, transforms, textures and buffers go to the
+// real device as always (so what it and the state layer believe stays the same), the
+// drawing goes nowhere.
+class TickOnlyDevice : public GraphicsDevice {
+ public:
+  GraphicsDevice* real = nullptr;
+
+  HRESULT SetRenderState(uint32_t state, uint32_t value) override { return real->SetRenderState(state, value); }
+  HRESULT SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) override {
+    return real->SetTextureStageState(stage, type, value);
+  }
+  HRESULT SetTransform(uint32_t type, const Matrix4& matrix) override { return real->SetTransform(type, matrix); }
+  HRESULT GetTransform(uint32_t type, Matrix4* matrix) override { return real->GetTransform(type, matrix); }
+  HRESULT SetTexture(uint32_t stage, Texture* texture) override { return real->SetTexture(stage, texture); }
+  HRESULT SetStreamSource(uint32_t stream, const void* buffer, uint32_t stride) override {
+    return real->SetStreamSource(stream, buffer, stride);
+  }
+  HRESULT SetVertexShader(uint32_t fvf) override { return real->SetVertexShader(fvf); }
+  HRESULT DrawPrimitiveUP(uint32_t, uint32_t, const void*, uint32_t) override { return D3D_OK; }
+  HRESULT Clear(uint32_t, const void*, uint32_t, D3DCOLOR, float, uint32_t) override { return D3D_OK; }
+  HRESULT BeginScene() override { return real->BeginScene(); }
+  HRESULT EndScene() override { return real->EndScene(); }
+  HRESULT Present() override { return D3D_OK; }
+  HRESULT TestCooperativeLevel() override { return real->TestCooperativeLevel(); }
+  HRESULT Reset(D3DPRESENT_PARAMETERS* params) override { return real->Reset(params); }
+  HRESULT CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, D3DFORMAT format,
+                        D3DPOOL pool, std::unique_ptr<Texture>* out) override {
+    return real->CreateTexture(width, height, levels, usage, format, pool, out);
+  }
+  HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, D3DPOOL pool,
+                             std::unique_ptr<VertexBuffer>* out) override {
+    return real->CreateVertexBuffer(length, usage, fvf, pool, out);
+  }
+  HRESULT CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                            std::unique_ptr<IndexBuffer>* out) override {
+    return real->CreateIndexBuffer(length, usage, format, pool, out);
+  }
+  void ForgetTexture(Texture* texture) override { real->ForgetTexture(texture); }
+};
+TickOnlyDevice tickOnlyDevice;
 }  // namespace
 
 bool StartSaverMode(SDL_Window* window) {
@@ -109,6 +149,17 @@ void RenderFrame() {
   CurrentApplication->Render();
   EndFrame();
   PresentFrame();
+  MeasureFrameTime();
+  CurrentApplication->AfterFrame();
+}
+
+void TickFrame() {
+  tickOnlyDevice.real = Device;
+  Device = &tickOnlyDevice;
+  BeginFrame();
+  CurrentApplication->Render();
+  EndFrame();
+  Device = tickOnlyDevice.real;
   MeasureFrameTime();
   CurrentApplication->AfterFrame();
 }

@@ -20,6 +20,9 @@ bool LoadContent();
 // One frame: begin, the application's Render, end, present (with device-loss recovery),
 // frame timing, AfterFrame.
 void RenderFrame();
+// The same frame for nobody to see: the engine moves on (scene clock, scene changes, sound
+// requests, textures made) but nothing is drawn or presented.
+void TickFrame();
 // Releases the textures and the device and stops the sound. Safe to call when
 // StartSaverMode failed.
 void ShutdownSaverMode();

@@ -14,4 +14,11 @@ bool GlFunctions::Load() {
   return complete;
 }
 
+const char* CurrentGlRenderer() {
+  if (SDL_GL_GetCurrentContext() == nullptr) return "";
+  const auto getString = reinterpret_cast<PFNGLGETSTRINGPROC>(SDL_GL_GetProcAddress("glGetString"));
+  const GLubyte* name = getString != nullptr ? getString(GL_RENDERER) : nullptr;
+  return name != nullptr ? reinterpret_cast<const char*>(name) : "";
+}
+
 }  // namespace qh

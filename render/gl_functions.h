@@ -89,4 +89,8 @@ struct GlFunctions {
   bool Load();
 };
 
+// GL_RENDERER of the current context (Mesa's software rasterisers name themselves there);
+// empty when no context is current.
+const char* CurrentGlRenderer();
+
 }  // namespace qh

@@ -261,6 +261,17 @@ TEST(FramePacerTest, LateFramesDoNotCatchUpInABurst) {
   EXPECT_EQ(pacer.NextFrameStart(66000000), 75000000);
 }
 
+TEST(FramePacerTest, ANewRateStartsFromTheFrameThatEnds) {
+  FramePacer pacer(30);
+  EXPECT_EQ(pacer.NextFrameStart(0), 33333333);
+  pacer.SetRate(2);  // unseen: the next tick half a second after this frame ends
+  EXPECT_EQ(pacer.NextFrameStart(40000000), 540000000);
+  pacer.SetRate(30);  // seen again early, at 100 ms: no waiting out the half second
+  EXPECT_EQ(pacer.NextFrameStart(110000000), 143333333);
+  pacer.SetRate(30);  // the same rate keeps the schedule
+  EXPECT_EQ(pacer.NextFrameStart(150000000), 176666666);
+}
+
 TEST(FramePacerTest, UnknownRatesUseSixtyHertz) {
   EXPECT_EQ(FramePacer(0).PeriodNs(), 1000000000 / 60);
   EXPECT_EQ(FramePacer(-5).PeriodNs(), 1000000000 / 60);
