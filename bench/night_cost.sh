@@ -5,7 +5,10 @@
 # two programs take turns, two rounds at each size; the table gives the best and the worst
 # round of each and the ratio of the saver's to glslideshow's (best to best, worst to worst).
 # CPU is the whole process's (every thread; children it waited for included), from
-# /proc/PID/stat; the X server's CPU for each is shown beside it.
+# /proc/PID/stat; the X server's CPU for each is shown beside it, and the frames a second
+# each showed: on a busy machine a program that cannot get the CPU it wants shows fewer
+# frames, and its CPU then says what it got, not what it costs.
+# QH_NIGHT_NICE (e.g. -10) runs both programs and the X server at that priority.
 #   bench/night_cost.sh BUILD_DIR [--quick]
 # --quick: one short round at 1024x768 only, so CI sees it still runs; figures meaningless.
 set -euo pipefail
@@ -53,8 +56,11 @@ printf 'imageDirectory:\t%s\ngrabDesktopImages:\tFalse\nchooseRandomImages:\tTru
 cpu_ticks() { awk '{ print $14 + $15 + $16 + $17 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 ticks_per_s=$(getconf CLK_TCK)
 
+priority=()
+[ -n "${QH_NIGHT_NICE:-}" ] && priority=(nice -n "$QH_NIGHT_NICE")
+
 start_x() {
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  "${priority[@]}" Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   pids+=($xvfb_pid)
   for _ in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done
@@ -70,20 +76,35 @@ stop_x() {
   wait "$openbox_pid" "$xvfb_pid" 2>/dev/null || true
 }
 
-# Runs "$@" into the root window; prints its CPU and the X server's, in % of a core.
+# Frames shown so far: the saver's own count (QH_FRAME_COUNT_FILE), or the sum of what
+# glslideshow -verbose reports after each of its fades and pans.
+frames_shown() {
+  if [ "$1" = saver ]; then
+    awk '{ print $2 }' "$work/counts" 2>/dev/null || echo 0
+  else
+    awk '/ frames / { for (i = 1; i < NF; i++) if ($(i + 1) == "frames") n += $i } END { print n + 0 }' \
+      "$work/program.log"
+  fi
+}
+
+# Runs "$@" into the root window; prints its CPU and the X server's, in % of a core, and
+# the frames it showed a second (glslideshow's only over the fades and pans it finished).
 measure() {
-  "$@" >"$work/program.log" 2>&1 &
+  local kind=$1
+  shift
+  rm -f "$work/counts"
+  QH_FRAME_COUNT_FILE=$work/counts "${priority[@]}" "$@" >"$work/program.log" 2>&1 &
   local pid=$!
   sleep "$warmup"
   kill -0 "$pid" 2>/dev/null || { echo "night_cost: $1 ended: $(tail -3 "$work/program.log")" >&2; exit 1; }
-  local p0 x0 p1 x1
-  p0=$(cpu_ticks "$pid") x0=$(cpu_ticks "$xvfb_pid")
+  local p0 x0 f0 p1 x1 f1
+  p0=$(cpu_ticks "$pid") x0=$(cpu_ticks "$xvfb_pid") f0=$(frames_shown "$kind")
   sleep "$measure"
-  p1=$(cpu_ticks "$pid") x1=$(cpu_ticks "$xvfb_pid")
+  p1=$(cpu_ticks "$pid") x1=$(cpu_ticks "$xvfb_pid") f1=$(frames_shown "$kind")
   kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v s="$measure" -v t="$ticks_per_s" \
-    'BEGIN { printf "%.1f %.1f\n", 100 * p / t / s, 100 * x / t / s }'
+  awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v f=$((f1 - f0)) -v s="$measure" -v t="$ticks_per_s" \
+    'BEGIN { printf "%.1f %.1f %.1f\n", 100 * p / t / s, 100 * x / t / s, f / s }'
 }
 
 echo "night_cost: load average $(cut -d' ' -f1-3 /proc/loadavg) before the runs" >&2
@@ -92,24 +113,26 @@ for size in "${sizes[@]}"; do
   start_x "$size"
   for round in $(seq "$rounds"); do
     echo "night_cost: $size round $round" >&2
-    echo "$size saver $(measure "$saver" -root)" >>"$results"
-    echo "$size glslideshow $(measure "$slideshow" -root)" >>"$results"
+    echo "$size saver $(measure saver "$saver" -root)" >>"$results"
+    echo "$size glslideshow $(measure glslideshow "$slideshow" -root -verbose)" >>"$results"
   done
   stop_x
 done
 echo "night_cost: load average $(cut -d' ' -f1-3 /proc/loadavg) after the runs" >&2
 
-# One row per size: best–worst of each program (process CPU, then the X server's), ratio.
-printf '%-10s %-22s %-22s %s\n' "screen" "saver % (X server)" "glslideshow % (X)" "ratio best-worst"
+# One row per size: best–worst of each program (process CPU, the X server's beside it, the
+# frames a second it showed), and the ratio.
+printf '%-10s %-30s %-30s %s\n' "screen" "saver % (X %, fps)" "glslideshow % (X %, fps)" "ratio best-worst"
 for size in "${sizes[@]}"; do
   awk -v size="$size" '
-    $1 == size { n[$2]++; if (!($2 in lo) || $3 < lo[$2]) { lo[$2] = $3; lx[$2] = $4 }
-                 if (!($2 in hi) || $3 > hi[$2]) { hi[$2] = $3; hx[$2] = $4 } }
+    $1 == size { n[$2]++; if (!($2 in lo) || $3 < lo[$2]) { lo[$2] = $3; lx[$2] = $4; lf[$2] = $5 }
+                 if (!($2 in hi) || $3 > hi[$2]) { hi[$2] = $3; hx[$2] = $4; hf[$2] = $5 } }
     END {
-      s = sprintf("%.0f-%.0f (%.0f-%.0f)", lo["saver"], hi["saver"], lx["saver"], hx["saver"])
-      g = sprintf("%.0f-%.0f (%.0f-%.0f)", lo["glslideshow"], hi["glslideshow"], lx["glslideshow"], hx["glslideshow"])
+      s = sprintf("%.0f-%.0f (%.0f-%.0f, %.0f-%.0f)", lo["saver"], hi["saver"], lx["saver"], hx["saver"], lf["saver"], hf["saver"])
+      g = sprintf("%.0f-%.0f (%.0f-%.0f, %.0f-%.0f)", lo["glslideshow"], hi["glslideshow"], lx["glslideshow"],
+                  hx["glslideshow"], lf["glslideshow"], hf["glslideshow"])
       rl = lo["glslideshow"] > 0 ? lo["saver"] / lo["glslideshow"] : 0
       rh = hi["glslideshow"] > 0 ? hi["saver"] / hi["glslideshow"] : 0
-      printf "%-10s %-22s %-22s %.2f-%.2f\n", size, s, g, rl, rh
+      printf "%-10s %-30s %-30s %.2f-%.2f\n", size, s, g, rl, rh
     }' "$results"
 done

@@ -9,6 +9,7 @@
 
 #include "core/clock.h"
 #include "host/events.h"
+#include "host/visibility.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"
 #include "render/states.h"
@@ -128,6 +129,29 @@ TEST(DaemonWindowEventsTest, InputAndFocusAreTheDaemons) {
   EXPECT_FALSE(quits(OfType(SDL_MOUSEMOTION)));
   EXPECT_FALSE(quits(WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST)));
   EXPECT_TRUE(quits(OfType(SDL_QUIT)));
+}
+
+TEST(DaemonWindowEventsTest, OnlyFullyCoveredCountsAsUnseen) {
+  SDL_SysWMmsg message;
+  const auto visibility = [&](int state, uint64_t window) {
+    SDL_Event e = XEventOf(&message, VisibilityNotify, window);
+    message.msg.x11.event.xvisibility.state = state;
+    return DecideVisibilityEvent(e, kHost);
+  };
+  EXPECT_EQ(visibility(VisibilityFullyObscured, kHost).kind, VisibilityEvent::Obscured);
+  EXPECT_EQ(visibility(VisibilityPartiallyObscured, kHost).kind, VisibilityEvent::Unobscured);
+  EXPECT_EQ(visibility(VisibilityUnobscured, kHost).kind, VisibilityEvent::Unobscured);
+  EXPECT_TRUE(visibility(VisibilityUnobscured, kHost).recheck);  // back from a minimise, too
+  EXPECT_EQ(visibility(VisibilityFullyObscured, kHost + 1).kind, VisibilityEvent::Nothing);  // another window's
+  // Map changes of the window (or, through its exposures, of an ancestor) call for a new look.
+  for (int type : {UnmapNotify, MapNotify, Expose}) {
+    const VisibilityEvent change = DecideVisibilityEvent(XEventOf(&message, type, kHost), kHost);
+    EXPECT_EQ(change.kind, VisibilityEvent::Nothing) << type;
+    EXPECT_TRUE(change.recheck) << type;
+  }
+  EXPECT_FALSE(DecideVisibilityEvent(XEventOf(&message, ConfigureNotify, kHost), kHost).recheck);
+  EXPECT_TRUE(DecideVisibilityEvent(WindowEvent(SDL_WINDOWEVENT_RESTORED), kHost).recheck);
+  EXPECT_FALSE(DecideVisibilityEvent(WindowEvent(SDL_WINDOWEVENT_MOVED), kHost).recheck);
 }
 
 TEST(DaemonWindowEventsTest, EndsWhenItsWindowGoesAndFollowsItsSize) {
