@@ -122,12 +122,14 @@ expect_no_presents_for() {
   echo "$2: no frame presented in $1 s, $((ticked - t0)) ticks"
 }
 
-# Presents resume within a second.
+# Presents resume: a new frame within 2 s (the next frame is drawn at once; the margin is
+# for a busy machine, where one frame may take half a second).
 expect_presents_resume() {
   read_counts
-  local p0=$presented
-  wait_counts 1 "[ \$presented -ge $((p0 + 2)) ]" || fail "$1: presents did not resume within 1 s ($(cat "$work/counts"))"
-  echo "$1: presents resumed"
+  local p0=$presented started
+  started=$(now_ms)
+  wait_counts 2 "[ \$presented -gt $p0 ]" || fail "$1: presents did not resume within 2 s ($(cat "$work/counts"))"
+  echo "$1: presents resumed after $(($(now_ms) - started)) ms"
 }
 
 start_saver() {
