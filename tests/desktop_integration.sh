@@ -201,7 +201,7 @@ case "$case_name" in
     [ $? -eq 2 ] || fail "an unknown long option did not exit 2"
     [ "$(wc -l <"$work/err")" -eq 2 ] || fail "not one line and the hint: $(cat "$work/err")"
     grep -q "unknown option --bogus" "$work/err" && grep -q -- "--help" "$work/err" || fail "$(cat "$work/err")"
-    for bad in "--volume 101" "--scene-delay 7m" "--start-scene 0" "--window-id nothing" "--clock=1"; do
+    for bad in "--volume 101" "--scene-delay 7m" "--start-scene 0" "--window-id nothing" "--clock=1" "--max-fps 241" "--max-fps=-1"; do
       # shellcheck disable=SC2086
       "$saver" $bad >/dev/null 2>"$work/err"
       [ $? -eq 2 ] || fail "$bad did not exit 2"
