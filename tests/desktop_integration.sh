@@ -520,10 +520,12 @@ EOF
     wait_counts 1 '[ "$battery" = 0 ] && [ "$rate" -eq 60 ]' || fail "not back on mains: $(cat "$work/counts")"
     # Mesa says on stderr that its option was overridden; nothing else may be there.
     ended_without_messages() {
+      local started=$(now_ms)
       kill -TERM "$saver_pid"
       wait_exit 1 || fail "still running 1 s after SIGTERM"
       [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
       ! grep -v "option force_gl_renderer overridden" "$work/saver.err" || fail "messages on stderr"
+      echo "ended $(($(now_ms) - started)) ms after SIGTERM"
     }
     ended_without_messages
     start_saver -window-id "$logo" --no-clock --max-fps 45
