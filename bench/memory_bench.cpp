@@ -4,9 +4,17 @@
 // and at the end: VmRSS (resident now) and VmHWM (the peak so far). Run it in a process of
 // its own, as scripts/bench.sh does: the peak belongs to the whole process.
 // QH_BENCH_FRAMES sets the length of the run (10,000 frames unless given).
+// Whenever the resident memory after a frame is the highest yet, /proc/self/smaps is read
+// and its resident pages booked by kind (the peak_* counters): the graphics driver's
+// libraries (libLLVM, the Mesa driver) and every other mapped file, the heap, the other
+// anonymous memory (large blocks, textures, thread stacks and arenas).
 #include <benchmark/benchmark.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "bench/bench_support.h"
 
@@ -19,6 +27,65 @@ uint32_t RunFrames() {
   return frames >= 100 ? static_cast<uint32_t>(frames) : 10000u;
 }
 
+struct MemoryKinds {
+  double llvm = 0, driver = 0, otherFiles = 0, heap = 0, anonymous = 0, total = 0;
+  double librariesWritten = 0;  // pages of mapped files written to (relocations, data): private
+};
+
+// "start-end perms offset dev inode   path": the first word is two hex numbers and a dash;
+// the lines of a mapping's figures start with a name and a colon instead.
+bool IsMappingLine(const char* line) {
+  const char* c = line;
+  while (std::isxdigit(static_cast<unsigned char>(*c))) ++c;
+  return c != line && *c == '-';
+}
+
+std::string MappingPath(const char* line) {
+  int fields = 0;
+  const char* c = line;
+  while (*c != '\0' && fields < 5) {
+    if (*c == ' ') {
+      ++fields;
+      while (*c == ' ') ++c;
+    } else {
+      ++c;
+    }
+  }
+  std::string path = fields == 5 ? std::string(c) : std::string();
+  while (!path.empty() && (path.back() == '\n' || path.back() == ' ')) path.pop_back();
+  return path;
+}
+
+// Resident kilobytes of every mapping of /proc/self/smaps, booked by what the mapping is.
+MemoryKinds ReadMemoryKinds() {
+  MemoryKinds kinds;
+  FILE* f = std::fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return kinds;
+  char line[512];
+  std::string name;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    if (IsMappingLine(line)) {
+      name = MappingPath(line);
+      continue;
+    }
+    if (std::strncmp(line, "Private_Dirty:", 14) == 0 && !name.empty() && name[0] == '/') {
+      kinds.librariesWritten += static_cast<double>(std::strtol(line + 14, nullptr, 10)) / 1024.0;
+    }
+    if (std::strncmp(line, "Rss:", 4) != 0) continue;
+    const double mb = static_cast<double>(std::strtol(line + 4, nullptr, 10)) / 1024.0;
+    kinds.total += mb;
+    if (name.find("libLLVM") != std::string::npos) kinds.llvm += mb;
+    else if (name.find("dri/") != std::string::npos || name.find("libgallium") != std::string::npos ||
+             name.find("libglapi") != std::string::npos)
+      kinds.driver += mb;
+    else if (name == "[heap]") kinds.heap += mb;
+    else if (!name.empty() && name[0] == '/') kinds.otherFiles += mb;
+    else kinds.anonymous += mb;
+  }
+  std::fclose(f);
+  return kinds;
+}
+
 void BM_MemoryOverALongRun(benchmark::State& state) {
   const uint32_t frames = RunFrames();
   const double kMb = 1.0 / 1024.0;
@@ -29,8 +96,15 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
       return;
     }
     state.counters["rss_start_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
+    long highest = 0;
+    MemoryKinds atPeak;
     for (uint32_t frame = 1; frame <= frames; ++frame) {
       RenderFrame();
+      const long rss = StatusKilobytes("VmRSS");
+      if (rss > highest) {
+        highest = rss;
+        atPeak = ReadMemoryKinds();
+      }
       if (frame == 100) {
         state.counters["rss_100_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
         state.counters["peak_100_MB"] = static_cast<double>(StatusKilobytes("VmHWM")) * kMb;
@@ -39,6 +113,13 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
     state.counters["rss_end_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
     state.counters["peak_end_MB"] = static_cast<double>(StatusKilobytes("VmHWM")) * kMb;
     state.counters["frames"] = frames;
+    state.counters["peak_llvm_MB"] = atPeak.llvm;
+    state.counters["peak_driver_lib_MB"] = atPeak.driver;
+    state.counters["peak_other_files_MB"] = atPeak.otherFiles;
+    state.counters["peak_heap_MB"] = atPeak.heap;
+    state.counters["peak_anon_MB"] = atPeak.anonymous;
+    state.counters["peak_sampled_MB"] = atPeak.total;
+    state.counters["peak_files_written_MB"] = atPeak.librariesWritten;
     saver.Stop();
   }
 }

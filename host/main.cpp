@@ -134,6 +134,7 @@ int RunOnDesktop(const qh::ProgramOptions& options) {
       LayerSurfaceRun run;
       run.wallpaper = options.wallpaper;
       run.fit = DefaultFit(options.wallpaper);
+      run.maxFps = options.maxFps;
       if (options.shape == PictureShape::Fit) run.fit = PictureFit::Letterbox;
       if (options.shape == PictureShape::Fill) run.fit = PictureFit::Cover;
       if (options.wallpaper) SetMessageBoxesEnabled(false);  // started by the session: stderr only
@@ -245,7 +246,7 @@ int main(int argc, char** argv) {
   if (RunMode == Preview) {
     RunPreviewLoop();
   } else {
-    RunSaverLoop();
+    RunSaverLoop(options.maxFps);
   }
 
   if (DaemonWindow) {

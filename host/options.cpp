@@ -1,6 +1,7 @@
 #include "host/options.h"
 
 #include "core/hex_digit.h"
+#include "host/frame_rate.h"
 
 namespace qh {
 
@@ -29,6 +30,12 @@ const char* const kProgramUsage =
     "  --music, --no-music                   play the music or not\n"
     "  --nature-sounds, --no-nature-sounds   play the nature sounds or not\n"
     "  --start-scene N    the first scene, from 1\n"
+    "\n"
+    "Drawing:\n"
+    "  --max-fps N        draw at most N frames a second (1 to 240; 0: the display's\n"
+    "                     refresh). Unless given: the display's refresh, or 30 on a\n"
+    "                     software renderer and on battery. Nothing is drawn while\n"
+    "                     nothing of the picture can be seen.\n"
     "\n"
     "Desktops:\n"
     "  --wallpaper        the scene as the desktop's live wallpaper, under the windows, on\n"
@@ -62,7 +69,7 @@ constexpr FlagOption kFlags[] = {
 // The choices in the order of the settings record's sceneDelayChoice.
 constexpr const char* kSceneDelays[] = {"30s", "1m", "2m", "3m", "5m", "10m", "never"};
 
-const char* const kValueOptions[] = {"scene-delay", "volume", "start-scene", "window-id"};
+const char* const kValueOptions[] = {"scene-delay", "volume", "start-scene", "window-id", "max-fps"};
 const char* const kPlainOptions[] = {"root", "help", "version", "wallpaper", "sound", "fit", "fill"};
 
 bool IsKnownName(const std::string& name) {
@@ -247,6 +254,13 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args, const c
       }
       result.drawing = HostDrawing::WindowId;
       result.windowId = id;
+    } else if (option.name == "max-fps") {
+      constexpr const char* accepts = "frames a second from 1 to 240, or 0 for the display's refresh";
+      std::string value;
+      if (!TakeValue(option, args, &i, &value)) return bad(shown + " needs a value: " + accepts);
+      int64_t rate = 0;
+      if (!ParseWholeNumber(value, 0, kMaxFrameRateOption, &rate)) return bad(shown + " accepts " + accepts + ", not \"" + value + "\"");
+      result.maxFps = static_cast<int32_t>(rate);
     } else {
       return bad("unknown option " + shown);
     }

@@ -1,6 +1,7 @@
 // The long options, read before the one-letter screensaver switches: XScreenSaver's
-// program conventions (-root, -window-id ID; "-name" and "--name" alike), --help, --version, and the
-// seven settings for one run only. What is not a long option is left for the switch rule.
+// program conventions (-root, -window-id ID; "-name" and "--name" alike), --help, --version,
+// --max-fps, the desktop's options, and the seven settings for one run only. What is not a
+// long option is left for the switch rule.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -48,6 +49,7 @@ struct ProgramOptions {
   HostDrawing drawing = HostDrawing::None;
   uint64_t windowId = 0;              // WindowId, or RootWindow with $XSCREENSAVER_WINDOW; 0: the root
   SettingOverrides overrides;
+  std::optional<int32_t> maxFps;      // --max-fps: 1..240, or 0 for the display's refresh
   std::vector<std::string> switches;  // the arguments left for the one-letter switch rule
 };
 

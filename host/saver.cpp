@@ -163,6 +163,11 @@ void RenderFrame() {
   CurrentApplication->AfterFrame();
 }
 
+const char* DeviceRendererName() {
+  const auto* gl = dynamic_cast<const GlDevice*>(Device);
+  return gl != nullptr ? gl->RendererName() : "";
+}
+
 void TickFrame() {
   auto* gl = dynamic_cast<GlDevice*>(Device);
   if (gl != nullptr) gl->SetDrawingSkipped(true);

@@ -33,6 +33,8 @@ void RenderFrame();
 // A frame nobody can see: the engine runs (scene clock, scene changes, sounds) but the
 // device draws nothing and nothing is presented.
 void TickFrame();
+// GL_RENDERER of the saver's device; empty without one.
+const char* DeviceRendererName();
 // Releases the textures and the device and stops the sound. Safe to call when
 // StartSaverMode failed.
 void ShutdownSaverMode();

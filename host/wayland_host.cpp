@@ -18,7 +18,9 @@
 #include "core/clock.h"
 #include "core/frame_timing.h"
 #include "host/host_state.h"
+#include "host/frame_rate.h"
 #include "host/pacing.h"
+#include "host/power_source.h"
 #include "host/saver.h"
 #include "host/sleep_notice.h"
 #include "render/presentation.h"
@@ -432,11 +434,14 @@ bool AnyOutputWantsFrame() {
 }
 
 // The shortest refresh interval of the outputs; 60 Hz when none says.
-int64_t FrameIntervalMs() {
-  int32_t fastest = 0;
-  for (const auto& out : wl.outputs) fastest = std::max(fastest, out->refreshMilliHz);
-  if (fastest <= 0) fastest = 60000;
-  return std::max<int64_t>(1, 1000000 / fastest);
+// The shortest time between drawn frames: the fastest output's refresh, as the frame-rate
+// policy lowers it (software renderer, battery, --max-fps).
+int64_t FrameIntervalMs(const char* renderer, std::optional<int32_t> maxFps) {
+  int32_t fastestMilliHz = 0;
+  for (const auto& out : wl.outputs) fastestMilliHz = std::max(fastestMilliHz, out->refreshMilliHz);
+  const int32_t refresh = fastestMilliHz > 0 ? (fastestMilliHz + 500) / 1000 : 0;
+  const int32_t rate = ChooseFrameRate({renderer, OnBattery(), maxFps, refresh});
+  return std::max<int64_t>(1, 1000 / std::max(rate, 1));
 }
 
 // Waits for the compositor's events until `wakeAtMs` (a signal cuts the wait short), then
@@ -490,13 +495,15 @@ int RunOnLayerSurfaces(const LayerSurfaceRun& run) {
   if (!StartSaverMode(&presentation, width, height)) return 1;  // the device has said why
 
   if (!run.wallpaper) ListenForSleep();
+  FollowPowerSource();
+  const std::string renderer = DeviceRendererName();
   PacingState pacing;
   LastFrameTime = CurrentClock().NowMs();
   while (QuitRequested == 0) {
     LookAfterOutputs();
     if (!run.wallpaper && SleepAnnounced()) QuitRequested = 1;  // the system is about to suspend
     if (QuitRequested != 0) break;
-    const PaceDecision pace = DecidePace(&pacing, MonotonicMs(), FrameIntervalMs(), AnyOutputWantsFrame());
+    const PaceDecision pace = DecidePace(&pacing, MonotonicMs(), FrameIntervalMs(renderer.c_str(), run.maxFps), AnyOutputWantsFrame());
     if (pace.action == PaceAction::Draw) {
       presentation.GatherReady();
       RenderFrame();
@@ -508,6 +515,7 @@ int RunOnLayerSurfaces(const LayerSurfaceRun& run) {
       QuitRequested = 1;
     }
   }
+  StopFollowingPowerSource();
   if (!run.wallpaper) StopListeningForSleep();
   return 0;
 }

@@ -3,6 +3,8 @@
 // context for them all, the back buffer drawn once per frame and presented to each output
 // at its own pixel size, frames drawn on the compositor's frame callbacks.
 #pragma once
+#include <cstdint>
+#include <optional>
 
 #include "host/output_layout.h"
 
@@ -16,6 +18,7 @@ WaylandDesktop ConnectWaylandDesktop();
 struct LayerSurfaceRun {
   bool wallpaper = false;  // background layer, no input, ends only on a signal
   PictureFit fit = PictureFit::Letterbox;
+  std::optional<int32_t> maxFps;  // --max-fps as given
 };
 
 // The run on the open connection: surfaces, device, content, the loop (until QuitRequested:

@@ -46,14 +46,16 @@ void SetGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
-// SDL does not listen to a window it did not make: ask for its exposures, size changes
-// and destruction on SDL's own connection, and pass the raw events through. Only these:
+// SDL does not listen to a window it did not make: ask for its exposures, size changes,
+// destruction and visibility (covered or not) on SDL's own connection, and pass the raw
+// events through. Only these:
 // the keyboard, the mouse and the cursor stay with whoever owns the window.
 void ListenToForeignWindow() {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(MainWindow, &info) && info.subsystem == SDL_SYSWM_X11) {
-    XSelectInput(info.info.x11.display, info.info.x11.window, ExposureMask | StructureNotifyMask);
+    XSelectInput(info.info.x11.display, info.info.x11.window,
+                 ExposureMask | StructureNotifyMask | VisibilityChangeMask);
     XFlush(info.info.x11.display);
   }
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);

@@ -856,4 +856,9 @@ std::unique_ptr<GraphicsDevice> GlAdapter::CreateDevice(D3DPRESENT_PARAMETERS* p
   return GlDevice::Create(static_cast<Presentation*>(params->hDeviceWindow), *params);
 }
 
+const char* GlDevice::RendererName() const {
+  const GLubyte* name = gl_.GetString != nullptr ? gl_.GetString(GL_RENDERER) : nullptr;
+  return name != nullptr ? reinterpret_cast<const char*>(name) : "";
+}
+
 }  // namespace qh

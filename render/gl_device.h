@@ -72,6 +72,9 @@ class GlDevice : public GraphicsDevice {
   // While set, clears and draws are accepted and dropped: the engine runs a frame nobody
   // will see without paying for its pixels. States, transforms and textures still change.
   void SetDrawingSkipped(bool skipped) { drawingSkipped_ = skipped; }
+  // GL_RENDERER of the device's context (Mesa's software rasterisers name themselves there);
+  // empty before the context exists.
+  const char* RendererName() const;
   uint32_t BackBufferWidth() const { return width_; }
   uint32_t BackBufferHeight() const { return height_; }
 

@@ -5,6 +5,8 @@
 #   scripts/bench.sh [build-folder] [--quick] [extra Google Benchmark options...]
 # --quick runs each benchmark once for a handful of iterations and a short memory run, so
 # that CI sees every benchmark still builds and runs; its figures mean nothing.
+# Last comes bench/night_cost.sh: the saver's CPU per second beside XScreenSaver's
+# glslideshow under Xvfb (a table of its own; QH_BENCH_NIGHT=0 leaves it out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build
@@ -13,7 +15,7 @@ quick=0
 if [ "${1:-}" = "--quick" ]; then quick=1; shift; fi
 
 programs=(qh_engine_frame_bench qh_gl_frame_bench qh_startup_bench qh_memory_bench qh_mixer_bench)
-QH_TARGETS="${programs[*]}" scripts/build.sh "$dir" >/dev/null
+QH_TARGETS="${programs[*]} quiet-highland quiet-highland-render" scripts/build.sh "$dir" >/dev/null
 
 options=(--benchmark_format=json)
 if [ $quick -eq 1 ]; then
@@ -64,7 +66,16 @@ awk '
     else if (!(k in standard)) extra = extra sprintf(" %s=%.3g", k, v)
   }
 ' "$results"
-if grep -q '"error_occurred": true' "$results"; then
+failed=0
+grep -q '"error_occurred": true' "$results" && failed=1
+if [ "${QH_BENCH_NIGHT:-1}" != 0 ]; then
+  echo
+  echo "bench: running night_cost.sh" >&2
+  night=()
+  [ $quick -eq 1 ] && night=(--quick)
+  bench/night_cost.sh "$dir" "${night[@]}" || failed=1
+fi
+if [ $failed -eq 1 ]; then
   echo "bench: a benchmark could not run (see ERROR above)" >&2
   exit 1
 fi

@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
   xvfb xauth xdotool openbox x11-utils locales shared-mime-info
   libglib2.0-dev
-  xscreensaver dbus-daemon desktop-file-utils libxml2-utils x11-apps
+  xscreensaver xscreensaver-gl dbus-daemon desktop-file-utils libxml2-utils x11-apps libxext-dev
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   mate-screensaver xscreensaver-data dconf-service dconf-gsettings-backend
   groff-base mandoc man-db dpkg-dev lintian

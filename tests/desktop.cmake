@@ -19,6 +19,8 @@ set(desktop_cases
   no_system_bus_changes_nothing
   saver_covers_every_monitor
   manual_pages_cover_every_option
+  covered_window_draws_nothing
+  battery_lowers_the_frame_rate
   desktop_files_are_valid)
 foreach(case ${desktop_cases})
   add_test(NAME desktop.${case}

@@ -194,6 +194,79 @@ mate_daemon_runs() {
   ! grep -q "command output" "$work/mate.log" || fail "the program wrote to stderr: $(grep "command output" "$work/mate.log")"
 }
 
+# openbox as the window manager (stacking, minimising); its configuration from the system.
+start_openbox() {
+  XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  pids+=($!)
+  local i
+  for i in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  # openbox announces itself before it handles requests: wait until it maps a window.
+  "$xhelper" probe >/dev/null || fail "openbox did not start"
+}
+
+# An xlogo window of W x H at X,Y: its top-level window in $frame, its drawing widget in $logo.
+open_xlogo() {
+  xlogo -geometry "$1x$2+$3+$4" >/dev/null 2>&1 &
+  pids+=($!)
+  frame=""
+  for i in $(seq 100); do
+    frame=$(xwininfo -root -tree | awk '/"xlogo": \("xlogo"/ {print $1; exit}')
+    [ -n "$frame" ] && break
+    sleep 0.1
+  done
+  [ -n "$frame" ] || fail "xlogo did not appear"
+  # xlogo draws into its widget, the one child of its top-level window.
+  logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
+  [ -n "$logo" ] || fail "no xlogo widget window"
+}
+
+# The saver's frame counts (QH_FRAME_COUNT_FILE=$work/counts): $presented $ticked $rate $seen $battery.
+read_counts() {
+  local line
+  line=$(head -1 "$work/counts" 2>/dev/null)
+  set -- $line
+  [ "${1:-}" = presented ] || { presented=0 ticked=0 rate=0 seen=0 battery=0; return 1; }
+  presented=$2 ticked=$4 rate=$6 seen=$8 battery=${10}
+}
+
+# Waits up to $1 seconds until the shell condition $2 holds over fresh counts.
+wait_counts() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    read_counts && eval "$2" && return 0
+    alive || fail "the saver ended"
+    sleep 0.05
+  done
+  return 1
+}
+
+# Presents stop while unseen, and the engine goes on at about two ticks a second: over
+# $1 seconds no frame is presented and 1 to 4 ticks a second are counted.
+expect_no_presents_for() {
+  wait_counts 3 '[ "$seen" = 0 ]' || fail "$2: the saver still draws ($(cat "$work/counts"))"
+  read_counts
+  local p0=$presented t0=$ticked
+  sleep "$1"
+  read_counts
+  [ "$presented" -eq "$p0" ] || fail "$2: $((presented - p0)) frames presented in $1 s"
+  [ $((ticked - t0)) -ge "$1" ] && [ $((ticked - t0)) -le $(($1 * 4)) ] ||
+    fail "$2: $((ticked - t0)) ticks in $1 s (about two a second expected)"
+  echo "$2: no frame presented in $1 s, $((ticked - t0)) ticks"
+}
+
+# Presents resume: a new frame within 2 s (the next frame is drawn at once; the margin is
+# for a busy machine, where one frame may take half a second).
+expect_presents_resume() {
+  read_counts
+  local p0=$presented started
+  started=$(now_ms)
+  wait_counts 2 "[ \$presented -gt $p0 ]" || fail "$1: presents did not resume within 2 s ($(cat "$work/counts"))"
+  echo "$1: presents resumed after $(($(now_ms) - started)) ms"
+}
+
 start_saver() {
   "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
   saver_pid=$!
@@ -259,7 +332,7 @@ case "$case_name" in
     [ $? -eq 2 ] || fail "an unknown long option did not exit 2"
     [ "$(wc -l <"$work/err")" -eq 2 ] || fail "not one line and the hint: $(cat "$work/err")"
     grep -q "unknown option --bogus" "$work/err" && grep -q -- "--help" "$work/err" || fail "$(cat "$work/err")"
-    for bad in "--volume 101" "--scene-delay 7m" "--start-scene 0" "--window-id nothing" "--clock=1"; do
+    for bad in "--volume 101" "--scene-delay 7m" "--start-scene 0" "--window-id nothing" "--clock=1" "--max-fps 241" "--max-fps=-1"; do
       # shellcheck disable=SC2086
       "$saver" $bad >/dev/null 2>"$work/err"
       [ $? -eq 2 ] || fail "$bad did not exit 2"
@@ -557,6 +630,91 @@ EOF
     for switch in /s /p /c; do
       grep -qE "^\.B[IR]? $switch" "$build/share/man/man1/quiet-highland.1" || fail "quiet-highland.1 lacks $switch"
     done
+    ;;
+
+  covered_window_draws_nothing)
+    start_x
+    start_openbox
+    open_xlogo 400 300 20 20
+    export QH_FRAME_COUNT_FILE=$work/counts
+    start_saver -window-id "$logo" --no-clock
+    wait_for_sky 90 "$logo" 400 300 || fail "no sky in the xlogo window"
+    wait_counts 5 '[ "$presented" -ge 10 ] && [ "$seen" = 1 ]' || fail "no frames counted: $(cat "$work/counts")"
+    [ "$rate" -eq 30 ] || fail "the software renderer draws at $rate frames a second, not 30"
+    # A bigger window raised over it.
+    "$xhelper" create 640 480 >"$work/cover.id" 2>"$work/cover.log" &
+    pids+=($!)
+    for i in $(seq 100); do cover=$(head -1 "$work/cover.id" 2>/dev/null); [ -n "$cover" ] && break; sleep 0.1; done
+    [ -n "$cover" ] || fail "the covering window did not appear"
+    xdotool windowmove "$cover" 0 0 windowraise "$cover"
+    expect_no_presents_for 3 "covered"
+    # Lowered again below xlogo (xlogo raised over it): drawing comes back.
+    xdotool windowraise "$frame"
+    expect_presents_resume "uncovered"
+    wait_for_sky 10 "$logo" 400 300 || fail "no sky after the cover went below"
+    # Minimised, then back.
+    xdotool windowminimize "$frame"
+    expect_no_presents_for 2 "minimised"
+    xdotool windowmap "$frame" windowraise "$frame"
+    expect_presents_resume "restored"
+    # The sound went on: the engine ran through it all and the run ends as always.
+    kill -TERM "$saver_pid"
+    expect_quick_clean_end SIGTERM
+    ;;
+
+  battery_lowers_the_frame_rate)
+    start_x
+    dbus-daemon --session --nofork --address="unix:path=$work/system_bus" --print-address=1 \
+      >"$work/bus.address" 2>"$work/bus.log" &
+    pids+=($!)
+    for i in $(seq 100); do [ -s "$work/bus.address" ] && break; sleep 0.1; done
+    [ -s "$work/bus.address" ] || fail "the test bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
+    mkfifo "$work/upower.in"
+    "$tool" upower <"$work/upower.in" >"$work/upower.out" 2>"$work/upower.log" &
+    pids+=($!)
+    exec 7>"$work/upower.in"
+    for i in $(seq 100); do grep -q ready "$work/upower.out" && break; sleep 0.1; done
+    grep -q ready "$work/upower.out" || fail "the test UPower did not take its name: $(cat "$work/upower.log")"
+    open_xlogo 320 240 20 20
+    export QH_FRAME_COUNT_FILE=$work/counts
+    # The policy as a machine with a graphics card meets it: Mesa's own override of the
+    # renderer's name.
+    export force_gl_renderer="Test Graphics Card"
+    start_saver -window-id "$logo" --no-clock
+    wait_counts 90 '[ "$presented" -ge 10 ]' || fail "no frames counted: $(cat "$work/counts" 2>/dev/null)"
+    [ "$battery" = 0 ] && [ "$rate" -eq 60 ] || fail "on mains: $(cat "$work/counts") (60 frames a second expected)"
+    # On battery, within a second: 30 frames a second, and never more presented than that.
+    echo battery >&7
+    for i in $(seq 100); do grep -q sent "$work/upower.out" && break; sleep 0.02; done
+    grep -q sent "$work/upower.out" || fail "the test UPower did not announce the change"
+    wait_counts 1 '[ "$battery" = 1 ] && [ "$rate" -eq 30 ]' || fail "not following the battery: $(cat "$work/counts")"
+    read_counts
+    p0=$presented
+    sleep 2
+    read_counts
+    [ $((presented - p0)) -ge 2 ] && [ $((presented - p0)) -le 64 ] ||
+      fail "$((presented - p0)) frames presented in 2 s on battery (at most 30 a second expected)"
+    echo "on battery: $((presented - p0)) frames presented in 2 s"
+    # Back on mains; --max-fps wins over the battery.
+    echo mains >&7
+    wait_counts 1 '[ "$battery" = 0 ] && [ "$rate" -eq 60 ]' || fail "not back on mains: $(cat "$work/counts")"
+    # Mesa says on stderr that its option was overridden; nothing else may be there.
+    ended_without_messages() {
+      local started=$(now_ms)
+      kill -TERM "$saver_pid"
+      wait_exit 1 || fail "still running 1 s after SIGTERM"
+      [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
+      ! grep -v "option force_gl_renderer overridden" "$work/saver.err" || fail "messages on stderr"
+      echo "ended $(($(now_ms) - started)) ms after SIGTERM"
+    }
+    ended_without_messages
+    start_saver -window-id "$logo" --no-clock --max-fps 45
+    echo battery >&7
+    wait_counts 90 '[ "$presented" -ge 10 ] && [ "$battery" = 1 ]' || fail "no frames counted: $(cat "$work/counts")"
+    [ "$rate" -eq 45 ] || fail "--max-fps 45 on battery draws at $rate"
+    ended_without_messages
+    exec 7>&-
     ;;
 
   desktop_files_are_valid)

@@ -8,16 +8,22 @@
 //                                        PrepareForSleep(true) and prints "sent"; ends at EOF.
 //                                        Inhibit calls print "inhibit WHAT MODE"; the release
 //                                        of the inhibitor prints "released after the save" when
-//                                        STORE exists then, "released before the save" if not.
+//                                        STORE exists then, "released before the save" if not;
+//   desktop_test_tool upower             owns org.freedesktop.UPower on the system bus with
+//                                        an OnBattery property (false), prints "ready", and
+//                                        for each line "battery" or "mains" on stdin sets it,
+//                                        announces PropertiesChanged and prints "sent".
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
+#include <glib-unix.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -73,6 +79,8 @@ int Differ(const char* a, const char* b) {
   std::printf("%.4f\n", static_cast<double>(differing) / (static_cast<double>(sa->w) * sa->h));
   return 0;
 }
+
+bool OwnName(GDBusConnection* bus, const char* name);
 
 // The part of logind the saver uses: Inhibit hands out one end of a pipe, and the other end
 // tells when the holder let it go.
@@ -153,21 +161,7 @@ int Logind(const char* store) {
     std::fprintf(stderr, "can't serve the manager: %s\n", error->message);
     return 1;
   }
-  GVariant* reply = g_dbus_connection_call_sync(
-      logind.bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-      g_variant_new("(su)", "org.freedesktop.login1", 4u /* do not queue */), G_VARIANT_TYPE("(u)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-  if (reply == nullptr) {
-    std::fprintf(stderr, "can't own the name: %s\n", error->message);
-    return 1;
-  }
-  guint32 result = 0;
-  g_variant_get(reply, "(u)", &result);
-  g_variant_unref(reply);
-  if (result != 1) {
-    std::fprintf(stderr, "the name is taken (%u)\n", result);
-    return 1;
-  }
+  if (!OwnName(logind.bus, "org.freedesktop.login1")) return 1;
   std::printf("ready\n");
   std::fflush(stdout);
   logind.loop = g_main_loop_new(nullptr, FALSE);
@@ -180,12 +174,110 @@ int Logind(const char* store) {
   return 0;
 }
 
+// Owns a name on the system bus for good; false with the reason on stderr.
+bool OwnName(GDBusConnection* bus, const char* name) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      g_variant_new("(su)", name, 4u /* do not queue */), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1,
+      nullptr, &error);
+  if (reply == nullptr) {
+    std::fprintf(stderr, "can't own the name: %s\n", error->message);
+    return false;
+  }
+  guint32 result = 0;
+  g_variant_get(reply, "(u)", &result);
+  g_variant_unref(reply);
+  if (result != 1) std::fprintf(stderr, "the name is taken (%u)\n", result);
+  return result == 1;
+}
+
+struct UPowerService {
+  GDBusConnection* bus = nullptr;
+  GMainLoop* loop = nullptr;
+  bool onBattery = false;
+  std::string pending;  // stdin read so far
+};
+
+GVariant* GetUPowerProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GError** error,
+                            gpointer data) {
+  if (std::strcmp(name, "OnBattery") == 0) return g_variant_new_boolean(static_cast<UPowerService*>(data)->onBattery);
+  g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s", name);
+  return nullptr;
+}
+
+gboolean ReadUPowerCommands(gint fd, GIOCondition, gpointer data) {
+  auto* service = static_cast<UPowerService*>(data);
+  char buffer[256];
+  const ssize_t got = read(fd, buffer, sizeof buffer);
+  if (got <= 0) {
+    g_main_loop_quit(service->loop);
+    return G_SOURCE_REMOVE;
+  }
+  service->pending.append(buffer, static_cast<size_t>(got));
+  size_t end = 0;
+  while ((end = service->pending.find('\n')) != std::string::npos) {
+    const std::string line = service->pending.substr(0, end);
+    service->pending.erase(0, end + 1);
+    if (line != "battery" && line != "mains") continue;
+    service->onBattery = line == "battery";
+    GVariantBuilder changed;
+    g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&changed, "{sv}", "OnBattery", g_variant_new_boolean(service->onBattery));
+    GError* error = nullptr;
+    if (!g_dbus_connection_emit_signal(service->bus, nullptr, "/org/freedesktop/UPower",
+                                       "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                                       g_variant_new("(sa{sv}as)", "org.freedesktop.UPower", &changed, nullptr),
+                                       &error) ||
+        !g_dbus_connection_flush_sync(service->bus, nullptr, &error)) {
+      std::fprintf(stderr, "can't send: %s\n", error->message);
+      g_main_loop_quit(service->loop);
+      return G_SOURCE_REMOVE;
+    }
+    std::printf("sent\n");
+    std::fflush(stdout);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+int UPower() {
+  GError* error = nullptr;
+  UPowerService service;
+  service.bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+  if (service.bus == nullptr) {
+    std::fprintf(stderr, "no bus: %s\n", error->message);
+    return 1;
+  }
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
+      "<node><interface name='org.freedesktop.UPower'>"
+      "<property name='OnBattery' type='b' access='read'/></interface></node>",
+      &error);
+  const GDBusInterfaceVTable vtable = {nullptr, GetUPowerProperty, nullptr, {}};
+  if (node == nullptr ||
+      g_dbus_connection_register_object(service.bus, "/org/freedesktop/UPower", node->interfaces[0], &vtable,
+                                        &service, nullptr, &error) == 0) {
+    std::fprintf(stderr, "can't export the object: %s\n", error->message);
+    return 1;
+  }
+  if (!OwnName(service.bus, "org.freedesktop.UPower")) return 1;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  service.loop = g_main_loop_new(nullptr, FALSE);
+  g_unix_fd_add(0, G_IO_IN, ReadUPowerCommands, &service);
+  g_main_loop_run(service.loop);
+  g_main_loop_unref(service.loop);
+  g_dbus_node_info_unref(node);
+  g_object_unref(service.bus);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "pixel") == 0) return Pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   if (argc == 4 && std::strcmp(argv[1], "differ") == 0) return Differ(argv[2], argv[3]);
   if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "logind") == 0) return Logind(argc == 3 ? argv[2] : nullptr);
-  std::fprintf(stderr, "usage: desktop_test_tool pixel FILE X Y | differ A B | logind [STORE]\n");
+  if (argc == 2 && std::strcmp(argv[1], "upower") == 0) return UPower();
+  std::fprintf(stderr, "usage: desktop_test_tool pixel FILE X Y | differ A B | logind [STORE] | upower\n");
   return 2;
 }

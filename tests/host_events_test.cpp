@@ -9,6 +9,7 @@
 
 #include "core/clock.h"
 #include "host/events.h"
+#include "host/visibility.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"
 #include "render/states.h"
@@ -128,6 +129,29 @@ TEST(DaemonWindowEventsTest, InputAndFocusAreTheDaemons) {
   EXPECT_FALSE(quits(OfType(SDL_MOUSEMOTION)));
   EXPECT_FALSE(quits(WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST)));
   EXPECT_TRUE(quits(OfType(SDL_QUIT)));
+}
+
+TEST(DaemonWindowEventsTest, OnlyFullyCoveredCountsAsUnseen) {
+  SDL_SysWMmsg message;
+  const auto visibility = [&](int state, uint64_t window) {
+    SDL_Event e = XEventOf(&message, VisibilityNotify, window);
+    message.msg.x11.event.xvisibility.state = state;
+    return DecideVisibilityEvent(e, kHost);
+  };
+  EXPECT_EQ(visibility(VisibilityFullyObscured, kHost).kind, VisibilityEvent::Obscured);
+  EXPECT_EQ(visibility(VisibilityPartiallyObscured, kHost).kind, VisibilityEvent::Unobscured);
+  EXPECT_EQ(visibility(VisibilityUnobscured, kHost).kind, VisibilityEvent::Unobscured);
+  EXPECT_TRUE(visibility(VisibilityUnobscured, kHost).recheck);  // back from a minimise, too
+  EXPECT_EQ(visibility(VisibilityFullyObscured, kHost + 1).kind, VisibilityEvent::Nothing);  // another window's
+  // Map changes of the window (or, through its exposures, of an ancestor) call for a new look.
+  for (int type : {UnmapNotify, MapNotify, Expose}) {
+    const VisibilityEvent change = DecideVisibilityEvent(XEventOf(&message, type, kHost), kHost);
+    EXPECT_EQ(change.kind, VisibilityEvent::Nothing) << type;
+    EXPECT_TRUE(change.recheck) << type;
+  }
+  EXPECT_FALSE(DecideVisibilityEvent(XEventOf(&message, ConfigureNotify, kHost), kHost).recheck);
+  EXPECT_TRUE(DecideVisibilityEvent(WindowEvent(SDL_WINDOWEVENT_RESTORED), kHost).recheck);
+  EXPECT_FALSE(DecideVisibilityEvent(WindowEvent(SDL_WINDOWEVENT_MOVED), kHost).recheck);
 }
 
 TEST(DaemonWindowEventsTest, EndsWhenItsWindowGoesAndFollowsItsSize) {
@@ -259,6 +283,17 @@ TEST(FramePacerTest, LateFramesDoNotCatchUpInABurst) {
   // A 55 ms stall: the next frame starts at once, and the schedule restarts from there.
   EXPECT_EQ(pacer.NextFrameStart(65000000), 65000000);
   EXPECT_EQ(pacer.NextFrameStart(66000000), 75000000);
+}
+
+TEST(FramePacerTest, ANewRateStartsFromTheFrameThatEnds) {
+  FramePacer pacer(30);
+  EXPECT_EQ(pacer.NextFrameStart(0), 33333333);
+  pacer.SetRate(2);  // unseen: the next tick half a second after this frame ends
+  EXPECT_EQ(pacer.NextFrameStart(40000000), 540000000);
+  pacer.SetRate(30);  // seen again early, at 100 ms: no waiting out the half second
+  EXPECT_EQ(pacer.NextFrameStart(110000000), 143333333);
+  pacer.SetRate(30);  // the same rate keeps the schedule
+  EXPECT_EQ(pacer.NextFrameStart(150000000), 176666666);
 }
 
 TEST(FramePacerTest, UnknownRatesUseSixtyHertz) {

@@ -168,6 +168,11 @@ TEST(ProgramOptionsTest, BadValuesNameTheOptionAndWhatItAccepts) {
       {{"--window-id", "0x123456789"}, "X11 window id"},
       {{"--window-id", "4294967296"}, "X11 window id"},
       {{"--window-id", "12ab"}, "\"12ab\""},
+      {{"--max-fps", "241"}, "from 1 to 240, or 0 for the display's refresh"},
+      {{"--max-fps", "-1"}, "--max-fps"},
+      {{"--max-fps", "30.5"}, "\"30.5\""},
+      {{"--max-fps="}, "--max-fps"},
+      {{"--max-fps"}, "needs a value"},
       {{"--fullscreen"}, "unknown option --fullscreen"},
       {{"--Root"}, "unknown option --Root"},
       {{"/s", "--volume", "5", "--bogus=1"}, "unknown option --bogus"},
@@ -179,6 +184,17 @@ TEST(ProgramOptionsTest, BadValuesNameTheOptionAndWhatItAccepts) {
     EXPECT_NE(options.error.find(c.mentions), std::string::npos) << options.error;
     EXPECT_EQ(options.error.find('\n'), std::string::npos) << "one line";
   }
+}
+
+TEST(ProgramOptionsTest, MaxFpsFromZeroTo240) {
+  EXPECT_FALSE(Parse({"/s"}).maxFps.has_value());
+  EXPECT_EQ(*Parse({"--max-fps", "0"}).maxFps, 0);
+  EXPECT_EQ(*Parse({"-max-fps", "1"}).maxFps, 1);
+  EXPECT_EQ(*Parse({"--max-fps=240"}).maxFps, 240);
+  const ProgramOptions both = Parse({"--max-fps", "20", "--root", "--max-fps", "30"});
+  EXPECT_EQ(*both.maxFps, 30);  // the last one given
+  EXPECT_EQ(both.drawing, HostDrawing::RootWindow);
+  EXPECT_NE(std::string(kProgramUsage).find("--max-fps"), std::string::npos);
 }
 
 TEST(ProgramOptionsTest, AValueIsTakenEvenWhenItLooksLikeAnOption) {
