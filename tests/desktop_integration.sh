@@ -381,17 +381,7 @@ case "$case_name" in
 
   window_id_draws_into_xlogo)
     start_x
-    xlogo -geometry 400x300+20+20 >/dev/null 2>&1 &
-    pids+=($!)
-    for i in $(seq 100); do
-      frame=$(xwininfo -root -tree | awk '/"xlogo": \("xlogo"/ {print $1; exit}')
-      [ -n "$frame" ] && break
-      sleep 0.1
-    done
-    [ -n "$frame" ] || fail "xlogo did not appear"
-    # xlogo draws into its widget, the one child of its top-level window.
-    logo=$(xwininfo -children -id "$frame" | awk '/^ +0x/ {print $1; exit}')
-    [ -n "$logo" ] || fail "no xlogo widget window"
+    open_xlogo 400 300 20 20
     start_saver -window-id "$logo" --volume 5 --no-clock
     wait_for_sky 90 "$logo" 400 300 || fail "no sky in the xlogo window"
     # A key and a click in its window are the daemon's business: nothing ends.
