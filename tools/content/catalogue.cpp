@@ -93,7 +93,7 @@ void MakeTextures(World& world) {
   add("foliage", "leaves_gold", "goldbirch.tga", Store::AlphaPlane, MakeBranch(BranchKind::AutumnBirch, 512, 256, 131));
   add("foliage", "leaves1_gold", "goldbirch.tga", Store::AlphaPlane, Image());  // the same picture, swaying as leaves1
   add("foliage", "leaves1_snow", "snowbranch.tga", Store::AlphaPlane,
-      Snowed(Relit(MakeBranch(BranchKind::Spruce, 512, 256, 175), Rgb{0.8f, 0.88f, 1.0f}), 6, 177));
+      SnowLaden(Relit(MakeBranch(BranchKind::Spruce, 512, 256, 175), Rgb{0.8f, 0.88f, 1.0f}), 9, 177));
   add("foliage", "leaves2_night", "nightbranch.tga", Store::AlphaPlane,
       Relit(MakeBranch(BranchKind::Pine, 512, 256, 179), Rgb{0.2f, 0.25f, 0.38f}));
   add("foliage", "leaves_alpine", "larch.tga", Store::AlphaPlane, MakeBranch(BranchKind::Birch, 512, 256, 181));
