@@ -90,7 +90,7 @@ void PaintLimb(Image& bg, const Limb& l, Rgb haze, float hazeAmt, uint32_t seed)
       if (px < 0 || px >= W) continue;
       const float s = (px + 0.5f - mid) / half;
       const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(l.y0 - y + 0.5f) *
-                        SmoothStep(l.y1, l.y1 + 6, float(y));
+                        SmoothStep(l.y1, l.y1 + std::max(6.0f, 0.1f * len), float(y));  // the whip of the top fades
       if (cov <= 0) continue;
       const float light = Clamp01(0.85f - 0.6f * s - 0.3f * s * s * s * s);
       Rgb c = Mix(Hex(0x8a8578), Hex(0xf3efe2), light);
@@ -189,7 +189,8 @@ void PaintBirch(Image& bg, const Birch& b, float leaf, Rgb haze, float hazeAmt, 
   const float R = h * (0.11f + 0.07f * b.age) + 4;
   const float crownDown = 0.4f + 0.15f * b.age;  // how far down the tree the crown reaches
   // Young trees bow more, towards the light or away from their neighbours.
-  const float bow = rng.Range(-1.0f, 1.0f) * (0.012f + 0.03f * (1 - b.age));
+  const float u = rng.Range(-1.0f, 1.0f);
+  const float bow = (u < 0 ? -1.0f : 1.0f) * (0.4f + 0.6f * std::fabs(u)) * (0.012f + 0.03f * (1 - b.age));
   if (b.fork) {
     const float forkT = rng.Range(0.45f, 0.65f);
     const float fy = b.foot - h * forkT, fx = Lerp(b.x, topX, forkT);
