@@ -60,7 +60,7 @@ void PaintPond(Image& bg) {
       // A dark margin of wet turf and rushes round the water.
       const float rim = SmoothStep(0.85f, 1.0f, std::sqrt(ex * ex + std::max(0.0f, ey) * ey) + wob);
       bg.c[i] = Mix(Mix(bg.c[i], c, inside), bg.c[i] * Rgb{0.55f, 0.65f, 0.5f}, rim);
-      bg.a[i] = Lerp(bg.a[i], 0.95f - 0.2f * breakUp * u, inside * (1 - rim));
+      bg.a[i] = Lerp(bg.a[i], 0.92f - 0.6f * breakUp * SmoothStep(0.1f, 0.6f, u), inside * (1 - rim));
     }
   }
 }
