@@ -67,7 +67,7 @@ void MakeTextures(World& world) {
   add("water", "winterwater", "winterbrook.jpg", Store::Jpeg,
       MakeWater({Hex(0x263a48), Hex(0xc3d4e2), Hex(0xffffff), 14, 6, 149}, 256, 256));
   add("water", "alpinewater", "alpinepond.jpg", Store::Jpeg,
-      MakeWater({Hex(0x35658a), Hex(0xb3d0ea), Hex(0xffffff), 30, 6, 151}, 512, 256));
+      MakeWater({Hex(0x1f4a74), Hex(0x6a94c0), Hex(0xe4eef8), 30, 6, 151}, 512, 256));
   add("water", "moonwater", "moonlake.jpg", Store::Jpeg,
       MakeWater({Hex(0x08111f), Hex(0x34466a), Hex(0xe2e9f6), 40, 7, 157}, 512, 256));
   // Rocks and trees: alpha-plane pictures serve the .tga names; one is a real TGA.
@@ -93,7 +93,7 @@ void MakeTextures(World& world) {
   add("foliage", "leaves_gold", "goldbirch.tga", Store::AlphaPlane, MakeBranch(BranchKind::AutumnBirch, 512, 256, 131));
   add("foliage", "leaves1_gold", "goldbirch.tga", Store::AlphaPlane, Image());  // the same picture, swaying as leaves1
   add("foliage", "leaves1_snow", "snowbranch.tga", Store::AlphaPlane,
-      Snowed(Relit(MakeBranch(BranchKind::Spruce, 512, 256, 175), Rgb{0.8f, 0.88f, 1.0f}), 6, 177));
+      SnowLaden(Relit(MakeBranch(BranchKind::Spruce, 512, 256, 175), Rgb{0.8f, 0.88f, 1.0f}), 9, 177));
   add("foliage", "leaves2_night", "nightbranch.tga", Store::AlphaPlane,
       Relit(MakeBranch(BranchKind::Pine, 512, 256, 179), Rgb{0.2f, 0.25f, 0.38f}));
   add("foliage", "leaves_alpine", "larch.tga", Store::AlphaPlane, MakeBranch(BranchKind::Birch, 512, 256, 181));

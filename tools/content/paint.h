@@ -56,6 +56,9 @@ Image Relit(Image img, Rgb mul);
 // Fresh snow on the picture's upper edges: wherever sky lies just above a covered texel,
 // a cap of snow, thicker with `depth` (texels), lit on the left and blue in shade.
 Image Snowed(Image img, float depth, uint32_t seed);
+// Snow lying heavy on a branch: the caps of Snowed, and soft pillows of snow resting on
+// the upper edges wherever enough of the branch lies under them to carry them.
+Image SnowLaden(Image img, float depth, uint32_t seed);
 // A night sky: stars of different brightness sprinkled over the picture, fewer low down.
 Image WithStars(Image sky, int count, uint32_t seed);
 

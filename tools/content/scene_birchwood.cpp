@@ -22,7 +22,9 @@ float StreamCentre(float row) {
 }
 float StreamHalfWidth(float row) {
   const float d = std::max(0.0f, row - kStreamTop);
-  return 1.2f + 0.02f * d + 0.00062f * d * d;
+  // Far up the slope it is seen almost edge on and would be a thread: it is given a
+  // little more width there, so that the glint of the sky on it carries.
+  return 1.2f + 0.02f * d + 0.00062f * d * d + 1.6f * SmoothStep(0, 12, d) * (1 - SmoothStep(20, 80, d));
 }
 
 // The knoll the stream passes behind: its brow (rows), 2000 where it is not, and the row
@@ -63,7 +65,13 @@ struct Limb {
   float x0, y0, x1, y1, w0, w1;
   float footDark = 0;  // how far up (0..1 of the limb) the black foot reaches
   int scars = 0;
+  float bow = 0;       // sideways bow at mid-height, in lengths of the limb
 };
+// Where the middle of a limb is at 0..1 of its length, as PaintLimb draws it (less the
+// small kinks), for what grows out of it.
+float LimbX(const Limb& l, float t) {
+  return Lerp(l.x0, l.x1, t) + l.bow * std::max(1.0f, l.y0 - l.y1) * std::sin(3.14159f * t);
+}
 void PaintLimb(Image& bg, const Limb& l, Rgb haze, float hazeAmt, uint32_t seed) {
   const float len = std::max(1.0f, l.y0 - l.y1);
   Rng rng(seed);
@@ -71,14 +79,18 @@ void PaintLimb(Image& bg, const Limb& l, Rgb haze, float hazeAmt, uint32_t seed)
   for (int k = 0; k < 4; ++k) { scarAt[k] = rng.Range(0.2f, 0.85f); scarSide[k] = rng.Range(-0.5f, 0.5f); }
   for (int y = std::max(0, int(l.y1)); y < int(l.y0) + 2 && y < H; ++y) {
     const float t = (l.y0 - y) / len;  // 0 at the foot, 1 at the top
-    const float mid = Lerp(l.x0, l.x1, t) + l.w0 * 0.25f * Fbm1(y * 0.012f, seed, 3);
-    const float half = 0.5f * Lerp(l.w0, l.w1, t) * (1 + 0.3f * SmoothStep(0.08f, 0.0f, t) * (l.footDark > 0));
+    // No trunk grows straight: a slow bow over its whole length and smaller kinks where it
+    // turned towards the light, both in proportion to its height; the bark narrows fast
+    // towards the whip of the top.
+    const float mid = Lerp(l.x0, l.x1, t) + l.bow * len * std::sin(3.14159f * t) +
+                      (l.w0 * 0.25f + 0.012f * len) * Fbm1(y * 0.012f, seed, 3) * t;
+    const float half = 0.5f * Lerp(l.w0, l.w1, std::pow(t, 0.75f)) * (1 + 0.3f * SmoothStep(0.08f, 0.0f, t) * (l.footDark > 0));
     if (half < 0.3f) continue;
     for (int px = int(mid - half - 1); px <= int(mid + half + 1); ++px) {
       if (px < 0 || px >= W) continue;
       const float s = (px + 0.5f - mid) / half;
       const float cov = Clamp01((1 - std::fabs(s)) * half + 0.5f) * Clamp01(l.y0 - y + 0.5f) *
-                        SmoothStep(l.y1, l.y1 + 6, float(y));
+                        SmoothStep(l.y1, l.y1 + std::max(6.0f, 0.1f * len), float(y));  // the whip of the top fades
       if (cov <= 0) continue;
       const float light = Clamp01(0.85f - 0.6f * s - 0.3f * s * s * s * s);
       Rgb c = Mix(Hex(0x8a8578), Hex(0xf3efe2), light);
@@ -103,25 +115,52 @@ void PaintLimb(Image& bg, const Limb& l, Rgb haze, float hazeAmt, uint32_t seed)
   }
 }
 
-// A crown of yellow leaves hanging about a limb from its top (tx, ty) down to (lx, ly):
+// A crown of yellow leaves hanging about a limb from its top down to `low` of its length:
 // clumps of small leaf dabs on drooping twigs, widest a little below the top, with sky
 // between them; gold where the sun reaches the upper left, brown-olive inside and below,
 // an odd orange leaf.
-void PaintCrown(Image& bg, float tx, float ty, float lx, float ly, float R, float leaf, Rgb haze, float hazeAmt, Rng& rng,
-                uint32_t seed) {
-  const float len = std::max(ly - ty, 1.0f);
+void PaintCrown(Image& bg, const Limb& l, float low, float R, float leaf, Rgb haze, float hazeAmt, Rng& rng, uint32_t seed) {
+  const float len = std::max((l.y0 - l.y1) * (1 - low), 1.0f);
   const int clumps = 4 + int(len / 16);
   for (int k = 0; k < clumps; ++k) {
     const float t = rng.Uniform();  // 0 the top, 1 the crown's lowest twigs
-    const float ax = Lerp(tx, lx, t), ay = Lerp(ty, ly, t);
+    const float at = 1 - (1 - low) * t;
+    const float ax = LimbX(l, at), ay = Lerp(l.y0, l.y1, at);
     const float reach = R * (0.25f + 0.75f * std::sin(3.14159f * (0.15f + 0.75f * t))) * rng.Range(0.3f, 1.0f);
     const float side = rng.Uniform() < 0.5f ? -1.0f : 1.0f;
     const float kx = ax + side * reach, ky = ay + reach * rng.Range(0.1f, 0.5f);  // twigs droop
-    if (leaf > 2.5f) {  // the twig, bowed downwards, vanishing into the clump
-      const float mx = Lerp(ax, kx, 0.5f), my = Lerp(ay, ky, 0.5f) + reach * 0.12f;
+    // One leaf dab, lit from the upper left.
+    auto dab = [&](float x, float y, float oy, float r) {
+      const float sun = Clamp01(0.55f - 0.4f * (x - ax) / (R + 1) - 0.45f * oy - 0.2f * (t - 0.5f) + rng.Range(-0.3f, 0.3f));
+      Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
+      if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
+      if (y - 2 * r < 12 + 10 * Fbm1(x * 0.02f, seed + 3, 2)) return;  // the sky stays open along the top
+      FillEllipse(bg, x, y, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt), 0.95f, 0.6f);
+    };
+    if (leaf > 2.5f) {
+      // The branch: it leaves the limb rising, arches over and droops into the clump, thin
+      // and dark, leaved along its outer half; fine twigs hang from it with a leaf or two.
+      const float px1 = ax + side * reach * 0.45f, py1 = ay - reach * 0.28f;
       const Rgb twig = Mix(Hex(0x4a3f36), haze, hazeAmt);
-      TaperStroke(bg, ax, ay, mx, my, std::max(0.8f, leaf * 0.45f), std::max(0.6f, leaf * 0.3f), twig, 0.75f);
-      TaperStroke(bg, mx, my, Lerp(mx, kx, 0.7f), Lerp(my, ky, 0.7f), std::max(0.6f, leaf * 0.3f), 0.3f, twig, 0.75f);
+      const int segs = 7;
+      float x0 = ax, y0 = ay;
+      for (int k = 1; k <= segs; ++k) {
+        const float u = float(k) / segs, v = 1 - u;
+        const float x1 = v * v * ax + 2 * u * v * px1 + u * u * kx, y1 = v * v * ay + 2 * u * v * py1 + u * u * ky;
+        TaperStroke(bg, x0, y0, x1, y1, std::max(0.5f, leaf * 0.3f * (1.15f - 0.8f * (u - 1.0f / segs))),
+                    std::max(0.4f, leaf * 0.3f * (1.15f - 0.8f * u)), twig, 0.7f);
+        if (u > 0.35f) {
+          for (int i = 0; i < 2; ++i) dab(x1 + rng.Range(-2, 2) * leaf * 0.5f, y1 + rng.Range(0, 2.5f) * leaf * 0.5f, 0.2f, leaf * rng.Range(0.6f, 1.0f));
+          if (rng.Uniform() < 0.5f) {  // a hanging twig
+            const float hl = R * 0.3f * rng.Range(0.4f, 0.9f), hx = x1 + side * rng.Range(0, 0.25f) * hl;
+            TaperStroke(bg, x1, y1, hx, y1 + hl, std::max(0.4f, leaf * 0.15f), 0.3f, twig, 0.5f);
+            dab(hx, y1 + hl, 0.5f, leaf * rng.Range(0.6f, 0.9f));
+            dab(Lerp(x1, hx, 0.55f), y1 + hl * 0.55f, 0.4f, leaf * rng.Range(0.5f, 0.8f));
+          }
+        }
+        x0 = x1;
+        y0 = y1;
+      }
     }
     const float kr = R * rng.Range(0.22f, 0.4f);
     const int dabs = int(kr * kr * 0.9f / (leaf * leaf)) + 5;
@@ -130,12 +169,7 @@ void PaintCrown(Image& bg, float tx, float ty, float lx, float ly, float R, floa
       const float rr = ox * ox + oy * oy;
       if (rr > 1 || Fbm(kx + ox * 2, ky + oy * 2, seed + 1, 2) > 0.5f - 0.35f * rr) continue;
       const float x = kx + ox * kr * 1.2f, y = ky + oy * kr * 0.9f + kr * 0.3f * ox * ox;  // clumps droop at their ends
-      const float sun = Clamp01(0.55f - 0.4f * (x - ax) / (R + 1) - 0.45f * oy - 0.2f * (t - 0.5f) + rng.Range(-0.3f, 0.3f));
-      Rgb c = sun < 0.5f ? Mix(Hex(0x5a4a1c), Hex(0xb98a24), sun * 2) : Mix(Hex(0xb98a24), Hex(0xfbe07a), (sun - 0.5f) * 2);
-      if (rng.Uniform() < 0.07f) c = Mix(c, Hex(0xc65a1c), 0.6f);
-      const float r = leaf * rng.Range(0.6f, 1.2f);
-      if (y - 2 * r < 12 + 10 * Fbm1(x * 0.02f, seed + 3, 2)) continue;  // the sky stays open along the top
-      FillEllipse(bg, x, y, r * 1.4f, r * 0.8f, rng.Range(-1.2f, 1.2f), Mix(c, haze, hazeAmt), 0.95f, 0.6f);
+      dab(x, y, oy, leaf * rng.Range(0.6f, 1.2f));
     }
   }
 }
@@ -154,21 +188,42 @@ void PaintBirch(Image& bg, const Birch& b, float leaf, Rgb haze, float hazeAmt, 
   const float footDark = b.age > 0.3f ? 0.06f + 0.12f * b.age : 0;
   const float R = h * (0.11f + 0.07f * b.age) + 4;
   const float crownDown = 0.4f + 0.15f * b.age;  // how far down the tree the crown reaches
+  // Young trees bow more, towards the light or away from their neighbours.
+  const float u = rng.Range(-1.0f, 1.0f);
+  const float bow = (u < 0 ? -1.0f : 1.0f) * (0.4f + 0.6f * std::fabs(u)) * (0.012f + 0.03f * (1 - b.age));
   if (b.fork) {
     const float forkT = rng.Range(0.45f, 0.65f);
     const float fy = b.foot - h * forkT, fx = Lerp(b.x, topX, forkT);
-    PaintLimb(bg, {b.x, b.foot, fx, fy - b.width * 0.5f, b.width, b.width * 0.75f, footDark / forkT, scars}, haze, hazeAmt,
-              seed);
+    PaintLimb(bg, {b.x, b.foot, fx, fy - b.width * 0.5f, b.width, b.width * 0.75f, footDark / forkT, scars, bow * 0.5f}, haze,
+              hazeAmt, seed);
     const float spread = h * (1 - forkT) * rng.Range(0.18f, 0.3f);
     for (int side = -1; side <= 1; side += 2) {
       const float ex = topX + side * spread, ey = b.top + rng.Range(0, 0.15f) * h;
-      PaintLimb(bg, {fx, fy, ex, ey, b.width * 0.62f, b.width * 0.22f, 0, scars > 1 ? 1 : 0}, haze, hazeAmt,
-                seed + 7 + uint32_t(side + 1));
-      PaintCrown(bg, ex, ey, Lerp(ex, fx, 0.7f), Lerp(ey, fy, 0.7f), R * 0.75f, leaf, haze, hazeAmt, rng, seed + 11);
+      const Limb limb{fx, fy, ex, ey, b.width * 0.62f, b.width * 0.22f, 0, scars > 1 ? 1 : 0, side * 0.04f};
+      PaintLimb(bg, limb, haze, hazeAmt, seed + 7 + uint32_t(side + 1));
+      PaintCrown(bg, limb, 0.3f, R * 0.75f, leaf, haze, hazeAmt, rng, seed + 11);
     }
   } else {
-    PaintLimb(bg, {b.x, b.foot, topX, b.top, b.width, b.width * 0.25f, footDark, scars}, haze, hazeAmt, seed);
-    PaintCrown(bg, topX, b.top, Lerp(topX, b.x, crownDown), b.top + h * crownDown, R, leaf, haze, hazeAmt, rng, seed + 11);
+    const Limb trunk{b.x, b.foot, topX, b.top, b.width, b.width * 0.2f, footDark, scars, bow};
+    PaintLimb(bg, trunk, haze, hazeAmt, seed);
+    // A few side branches below the crown, rising from the trunk and arching over, white
+    // near the trunk and dark further out, each with a small crown of its own.
+    const int branches = b.width > 2.5f ? 1 + int(rng.Uniform() * 2.6f) : 0;
+    for (int k = 0; k < branches; ++k) {
+      const float at = rng.Range(0.5f, 1 - crownDown + 0.15f);
+      const float sx = LimbX(trunk, at), sy = Lerp(b.foot, b.top, at);
+      const float side = (k % 2 ? 1.0f : -1.0f) * (rng.Uniform() < 0.8f ? 1.0f : -1.0f);
+      const float bl = h * rng.Range(0.07f, 0.14f);
+      const float ex = sx + side * bl * 0.8f, ey = sy - bl * 0.45f;
+      const float bw = std::max(0.8f, b.width * Lerp(1.0f, 0.2f, at) * 0.35f);
+      TaperStroke(bg, sx, sy, Lerp(sx, ex, 0.5f), Lerp(sy, ey, 0.6f), bw, bw * 0.7f,
+                  Mix(Hex(0xcfc8b8), haze, hazeAmt), 0.95f);
+      TaperStroke(bg, Lerp(sx, ex, 0.5f), Lerp(sy, ey, 0.6f), ex, ey + bl * 0.1f, bw * 0.7f, 0.4f,
+                  Mix(Hex(0x4a3f36), haze, hazeAmt), 0.85f);
+      const Limb twig{Lerp(sx, ex, 0.5f), Lerp(sy, ey, 0.6f) + 1, ex, ey, bw, bw * 0.3f};
+      PaintCrown(bg, twig, 0.0f, R * 0.35f, leaf, haze, hazeAmt, rng, seed + 13 + uint32_t(k));
+    }
+    PaintCrown(bg, trunk, 1 - crownDown, R, leaf, haze, hazeAmt, rng, seed + 11);
   }
 }
 
@@ -215,10 +270,15 @@ void OpenStream(Image& bg, float fromRow, float toRow) {
         const float g = Fbm(x * 0.15f, y * 0.3f, 511, 2) * 0.5f + 0.5f;
         bg.Over(x, y, Mix(Mix(Hex(0x3a2a1a), Hex(0x6a5a3a), g), Hex(0x3c4a22), 0.4f * g), bank * 0.95f);
       }
-      const float open = Clamp01(edge + 0.5f) * (y < KnollTop(float(x)) || y >= kKnollFoot);
+      // It comes out of the grass at its top rather than starting at a line.
+      const float open = Clamp01(edge + 0.5f) * (y < KnollTop(float(x)) || y >= kKnollFoot) *
+                         SmoothStep(kStreamTop, kStreamTop + 7, float(y));
       if (open <= 0) continue;
-      const float refl = 0.5f * SmoothStep(hw * 0.5f + 6, 0, edge) + 0.06f;
-      bg.At(x, y) = Mix(bg.At(x, y), Hex(0x3a3322), open);
+      // Far off, the water lies flat to the eye and mirrors the bright sky over the wood;
+      // nearer, it is dark and peaty with the moving ripples showing through.
+      const float glint = SmoothStep(kKnollFoot + 10, kStreamTop + 20, float(y));
+      const float refl = Lerp(0.5f * SmoothStep(hw * 0.5f + 6, 0, edge) + 0.06f, 0.8f, glint);
+      bg.At(x, y) = Mix(bg.At(x, y), Mix(Hex(0x3a3322), Hex(0xf2e8c8), 0.8f * glint), open);
       bg.A(x, y) = Lerp(bg.A(x, y), refl, open);
     }
   }
@@ -323,18 +383,20 @@ Scene BirchwoodScene(const World& world) {
     const float x = rng.Range(-20, W + 20);
     const float foot = groundAt(x) + rng.Range(25, 110);
     if (std::fabs(x - StreamCentre(foot)) < StreamHalfWidth(foot) + 14) continue;
-    const float age = rng.Uniform();
-    const float h = (foot - rng.Range(10, 70)) * (0.75f + 0.25f * age);
+    // Mostly grown trees; the few young ones are shorter, not only thinner.
+    const float age = 0.2f + 0.8f * rng.Uniform();
+    const float h = (foot - rng.Range(10, 70)) * (0.5f + 0.5f * age);
     const float lean = rng.Uniform() < 0.35f ? rng.Range(-0.12f, 0.12f) : rng.Range(-0.03f, 0.03f);
     Birch b{x, foot, foot - h, 3 + 8 * age, lean, rng.Uniform() < 0.3f, age};
     PaintBirch(bg, b, 2.8f, haze, 0.15f, rng, 539 + uint32_t(i));
     Shadow(bg, x + 4, foot, 6 + b.width, 2.5f, 0.35f);
   }
   BuildLedge(bg, rng);
-  // Near trees: an old wide one, a young thin one, one forked, one leaning over the stream.
-  const Birch near[] = {{70, 545, 18, 26, 0.02f, false, 1.0f},   {205, 498, 34, 9, -0.05f, false, 0.2f},
-                        {612, 520, 22, 19, 0.0f, true, 0.7f},    {548, 470, 44, 6, -0.16f, false, 0.1f},
-                        {735, 570, 16, 15, 0.04f, false, 0.55f}, {300, 462, 56, 4, 0.07f, false, 0.05f}};
+  // Near trees: an old wide one, a young one, one forked, one leaning away from
+  // the stream where it shows above the knoll, and a sapling.
+  const Birch near[] = {{70, 545, 18, 26, 0.02f, false, 1.0f},   {205, 498, 40, 10, -0.05f, false, 0.3f},
+                        {612, 520, 22, 19, 0.0f, true, 0.7f},    {566, 472, 80, 9, 0.08f, false, 0.3f},
+                        {735, 570, 16, 15, 0.04f, false, 0.55f}, {300, 462, 250, 5, 0.05f, false, 0.05f}};
   for (size_t i = 0; i < std::size(near); ++i) {
     PaintBirch(bg, near[i], 3.8f, haze, 0.0f, rng, 541 + uint32_t(i));
     Shadow(bg, near[i].x + 10, near[i].foot, 18 + near[i].width, 4, 0.4f);
@@ -367,7 +429,7 @@ Scene BirchwoodScene(const World& world) {
       {"birchtrunk", -412, -330, -318, 330, 0, 0, 0, false, false},
       {"birchtrunk", 330, -345, 372, 330, 2.5f, 0, 0, true, false},
       {"leaves_gold", -425, 110, -5, 320, -18, 0, 0, false, false},
-      {"leaves1_gold", 60, 40, 430, 225, 20, 30, 0, true, false},
+      {"leaves1_gold", 60, 85, 430, 270, 20, 30, 0, true, false},  // clear of the far stream
   };
   return s;
 }

@@ -30,11 +30,13 @@ void OpenFall(Image& bg, float lip) {
   }
 }
 
-// The pond: a mirror of the slopes and the open sky above them, its near edge a soft
-// line of rushes and turf.
+// The pond: a mirror of what stands above it. Along the far bank it shows the bank's own
+// dark turf and the forest, deeper in shade; further out, as the eye looks down more
+// steeply, the cliffs, the snowy crags and at last the deep blue of the sky overhead (the
+// mirror is squeezed: the pond is small, the view it gives is not). Ripples break it into
+// streaks through which the moving water shows; its near edge is a soft line of turf.
 void PaintPond(Image& bg) {
-  Image mirrored = bg;
-  PaintLakeReflection(mirrored, {kPondRow, 0.5f, Hex(0x2f6a96), 605}, kPondRow + 60);
+  const Image src = bg;
   for (int y = int(kPondRow) - 2; y < int(kPondRow) + 60; ++y) {
     for (int x = 0; x < W; ++x) {
       const float ex = (x - 300) / 175.0f, ey = (y - kPondRow - 2) / 30.0f;
@@ -42,10 +44,23 @@ void PaintPond(Image& bg) {
       const float inside = SmoothStep(0.93f, 0.88f, std::sqrt(ex * ex + std::max(0.0f, ey) * ey) + wob) * (y >= kPondRow);
       if (inside <= 0) continue;
       const size_t i = size_t(y) * W + size_t(x);
+      const float d = y - kPondRow, u = Clamp01(d / 30);
+      const float srcRow = kPondRow - 1 - d - 470 * std::pow(std::max(0.0f, u - 0.12f), 1.5f) +
+                           Fbm(x * 0.02f, y * 0.3f, 605, 2) * (1 + 6 * u);
+      const float sx = std::clamp(x + Fbm(x * 0.01f, y * 0.25f, 606, 3) * (1.5f + 5 * u), 0.0f, W - 1.0f);
+      const int sy = std::clamp(int(srcRow), 0, H - 1);
+      // Where the picture is open the sky shows: deep blue high up, paler down to the crags.
+      const Rgb sky = Mix(Hex(0x2c5ea8), Hex(0x9dbde4), SmoothStep(0, 300, float(sy)));
+      const float sa = src.A(int(sx), sy);
+      Rgb c = Mix(sky, src.At(int(sx), sy), sa);
+      c = Mix(c * 0.85f, Hex(0x23508a), 0.3f);                           // water darkens what it mirrors
+      c = c * (0.62f + 0.38f * SmoothStep(0.0f, 0.35f, u));              // the far bank's shade
+      const float streak = Fbm(x * 0.004f, y * 0.22f, 608, 4) * 0.5f + 0.5f;
+      const float breakUp = SmoothStep(0.3f, 0.8f, streak);
       // A dark margin of wet turf and rushes round the water.
       const float rim = SmoothStep(0.85f, 1.0f, std::sqrt(ex * ex + std::max(0.0f, ey) * ey) + wob);
-      bg.c[i] = Mix(bg.c[i], bg.c[i] * Rgb{0.55f, 0.65f, 0.5f}, rim);
-      bg.a[i] = Lerp(bg.a[i], mirrored.a[i], inside);
+      bg.c[i] = Mix(Mix(bg.c[i], c, inside), bg.c[i] * Rgb{0.55f, 0.65f, 0.5f}, rim);
+      bg.a[i] = Lerp(bg.a[i], 0.92f - 0.6f * breakUp * SmoothStep(0.1f, 0.6f, u), inside * (1 - rim));
     }
   }
 }
@@ -105,8 +120,8 @@ Scene MeadowScene(const World& world) {
   auto ground = GroundLine(362, 356, 6, 0.008f, 625);
   Meadow meadow{Hex(0xa8c056), Hex(0x4f7a34), Hex(0xc6c070), haze, 0.15f, 627};
   PaintMeadow(bg, ground, meadow, 60);
-  PaintPond(bg);
   PaintFlowers(bg, ground, 376, 600, 629, 5.0f);
+  PaintPond(bg);
   Placed stone{"boulder", 120, -232, 320, -140, -4, 0, 0, true, true};
   Shadow(bg, 620, 300 + 230, 105, 10, 0.45f);
   SinkIntoGround(bg, world, stone, 10, Hex(0x36502a), Hex(0xb0c466), 631);

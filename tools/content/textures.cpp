@@ -404,6 +404,49 @@ Image Snowed(Image img, float depth, uint32_t seed) {
   return img;
 }
 
+Image SnowLaden(Image img, float depth, uint32_t seed) {
+  img = Snowed(std::move(img), depth, seed);
+  const Image src = img;
+  // The first covered row at or below y0 in column x (h when there is none within reach).
+  auto surface = [&](int x, int y0) {
+    for (int y = std::max(0, y0); y < std::min(src.h, y0 + 12); ++y) {
+      if (src.A(std::clamp(x, 0, src.w - 1), y) > 0.6f) return float(y);
+    }
+    return float(src.h);
+  };
+  // The snow is painted on a layer of its own (snow-coloured where it is clear, so its
+  // soft edges do not darken) and laid over the branch.
+  Image snow(img.w, img.h, Hex(0xe4e9f3), 0);
+  Rng rng(seed + 1);
+  for (int y = 1; y + 8 < img.h; ++y) {
+    for (int x = 0; x < img.w; ++x) {
+      // Only on an upper edge with enough of the branch under it to carry the snow.
+      if (src.A(x, y) < 0.6f || src.A(x, y - 1) > 0.3f || Hash(x, y, seed + 2) % 4 != 0) continue;
+      int support = 0;
+      for (int k = 0; k < 8; ++k) support += src.A(x, y + k) > 0.5f;
+      if (support < 5) continue;
+      // The snow lies along the shoot: turned to the slope of the edge around it.
+      const float l = surface(x - 4, y - 6), r = surface(x + 4, y - 6);
+      const float angle = (l < src.h && r < src.h) ? std::clamp(std::atan2(r - l, 8.0f), -0.7f, 0.7f) : 0.0f;
+      const float size = rng.Range(2.0f, 2.0f + 0.3f * depth);
+      const float lit = Clamp01(0.8f - 0.5f * (float(x) / img.w - 0.5f) + rng.Range(-0.1f, 0.1f));
+      // A soft ridge: its blue underside just below, the lit top over it.
+      FillEllipse(snow, x, y + size * 0.25f, size * 2.0f, size * 0.55f, angle, Mix(Hex(0x95a4c6), Hex(0xc4cee4), lit), 0.7f,
+                  1.2f);
+      FillEllipse(snow, x - size * 0.2f, y - size * 0.05f, size * 1.9f, size * 0.5f, angle,
+                  Mix(Hex(0xd0d8ea), Hex(0xfbfcfd), lit), 0.9f, 1.2f);
+    }
+  }
+  for (size_t i = 0; i < img.a.size(); ++i) {
+    const float sa = snow.a[i], a = img.a[i] + sa * (1 - img.a[i]);
+    if (sa <= 0) continue;
+    img.c[i] = (img.c[i] * (img.a[i] * (1 - sa)) + snow.c[i] * sa) * (1 / a);
+    img.a[i] = a;
+  }
+  DilateColour(img, 4);
+  return img;
+}
+
 Image WithStars(Image sky, int count, uint32_t seed) {
   Rng rng(seed);
   for (int i = 0; i < count; ++i) {
