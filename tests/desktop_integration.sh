@@ -267,6 +267,17 @@ expect_presents_resume() {
   echo "$1: presents resumed after $(($(now_ms) - started)) ms"
 }
 
+# A private bus in the system bus's place, for the test's own logind or UPower.
+start_test_system_bus() {
+  dbus-daemon --session --nofork --address="unix:path=$work/system_bus" --print-address=1 \
+    >"$work/bus.address" 2>"$work/bus.log" &
+  pids+=($!)
+  local i
+  for i in $(seq 100); do [ -s "$work/bus.address" ] && break; sleep 0.1; done
+  [ -s "$work/bus.address" ] || fail "the test bus did not start"
+  export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
+}
+
 start_saver() {
   "$saver" "$@" >"$work/saver.log" 2>"$work/saver.err" &
   saver_pid=$!
@@ -509,12 +520,7 @@ EOF
 
   sleep_notice_ends_it)
     start_x
-    dbus-daemon --session --nofork --address="unix:path=$work/system_bus" --print-address=1 \
-      >"$work/bus.address" 2>"$work/bus.log" &
-    pids+=($!)
-    for i in $(seq 100); do [ -s "$work/bus.address" ] && break; sleep 0.1; done
-    [ -s "$work/bus.address" ] || fail "the test bus did not start"
-    export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
+    start_test_system_bus
     mkfifo "$work/logind.in"
     rm -f "$user_store"
     "$tool" logind "$user_store" <"$work/logind.in" >"$work/logind.out" 2>"$work/logind.log" &
@@ -654,12 +660,7 @@ EOF
 
   battery_lowers_the_frame_rate)
     start_x
-    dbus-daemon --session --nofork --address="unix:path=$work/system_bus" --print-address=1 \
-      >"$work/bus.address" 2>"$work/bus.log" &
-    pids+=($!)
-    for i in $(seq 100); do [ -s "$work/bus.address" ] && break; sleep 0.1; done
-    [ -s "$work/bus.address" ] || fail "the test bus did not start"
-    export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$work/bus.address")
+    start_test_system_bus
     mkfifo "$work/upower.in"
     "$tool" upower <"$work/upower.in" >"$work/upower.out" 2>"$work/upower.log" &
     pids+=($!)
