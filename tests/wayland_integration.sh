@@ -182,6 +182,14 @@ cpu_ms() {
   echo $(((fields[13] + fields[14]) * 1000 / $(getconf CLK_TCK)))
 }
 
+# Milliseconds of CPU the saver uses over the next $1 seconds.
+saver_cpu_over() {
+  local before
+  before=$(cpu_ms "$saver_pid")
+  sleep "$1"
+  echo $(($(cpu_ms "$saver_pid") - before))
+}
+
 # Another program's window, full screen on the focused output. weston-simple-egl keeps
 # drawing on its own frame callbacks (a window that is seen); toytoolkit's clients take the
 # full screen back.
@@ -277,16 +285,12 @@ case "$case_name" in
     full_screen_window
     sleep 1
     shot HEADLESS-1  # kept for a look (QH_KEEP_WORK=1)
-    before=$(cpu_ms "$saver_pid")
-    sleep 10
-    used=$(($(cpu_ms "$saver_pid") - before))
+    used=$(saver_cpu_over 10)
     echo "covered: ${used} ms of CPU in 10 s"
     [ "$used" -lt 300 ] || fail "the covered wallpaper used ${used} ms of CPU in 10 s (3 % is 300 ms)"
     alive || fail "the wallpaper ended while covered"
     as_desktop swaymsg kill >/dev/null  # the window goes
-    before=$(cpu_ms "$saver_pid")
-    sleep 0.5
-    drew=$(($(cpu_ms "$saver_pid") - before))
+    drew=$(saver_cpu_over 0.5)
     echo "seen again: ${drew} ms of CPU in the first 0.5 s"
     [ "$drew" -ge 20 ] || fail "the wallpaper did not draw within 0.5 s of being seen again (${drew} ms of CPU)"
     wait_for_sky_on 5 fill HEADLESS-1:1024x768 || fail "the wallpaper shows no picture once seen again"
@@ -302,16 +306,12 @@ case "$case_name" in
     wait_for_sky_on 30 fill HEADLESS-1:1024x768 HEADLESS-2:1280x720 || fail "no wallpaper"
     kill -STOP "$sway_pid"
     sleep 1
-    before=$(cpu_ms "$saver_pid")
-    sleep 10
-    used=$(($(cpu_ms "$saver_pid") - before))
+    used=$(saver_cpu_over 10)
     echo "unseen: ${used} ms of CPU in 10 s"
     kill -CONT "$sway_pid"
     [ "$used" -lt 300 ] || fail "the unseen wallpaper used ${used} ms of CPU in 10 s (3 % is 300 ms)"
     alive || fail "the wallpaper ended while unseen"
-    before=$(cpu_ms "$saver_pid")
-    sleep 0.5
-    drew=$(($(cpu_ms "$saver_pid") - before))
+    drew=$(saver_cpu_over 0.5)
     echo "seen again: ${drew} ms of CPU in the first 0.5 s"
     [ "$drew" -ge 20 ] || fail "the wallpaper did not draw within 0.5 s of being asked again (${drew} ms of CPU)"
     wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "the wallpaper shows no picture once asked again"
