@@ -37,6 +37,22 @@ void main() {
 // ShaderKey): a draw pays only for the texture fetch, the operations and the alpha test it
 // asks for. The arithmetic is the same in every variant, so a variant draws exactly the
 // pixels the general stage would.
+const char* const kPresentVertexShader = R"(
+out vec2 vUv;
+void main() {
+  vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+  vUv = corner;
+  gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+const char* const kPresentFragmentShader = R"(
+uniform sampler2D uPicture;
+in vec2 vUv;
+out vec4 fragColour;
+void main() { fragColour = texture(uPicture, vUv); }
+)";
+
 const char* const kFragmentShader = R"(
 // COLOUR_OP and ALPHA_OP: 0 the texel, 1 the diffuse colour, 2 texel x diffuse.
 // ALPHA_FUNC: the comparison 1..8 (8 always: also when the test is off).
@@ -199,6 +215,9 @@ GlDevice::~GlDevice() {
     if (vbo_ != 0) gl_.DeleteBuffers(1, &vbo_);
     if (vao_ != 0) gl_.DeleteVertexArrays(1, &vao_);
     if (sampler_ != 0) gl_.DeleteSamplers(1, &sampler_);
+    if (presentProgram_ != 0) gl_.DeleteProgram(presentProgram_);
+    const GLuint presentSamplers[2] = {presentNearest_, presentLinear_};
+    if (presentNearest_ != 0) gl_.DeleteSamplers(2, presentSamplers);
   }
   presentation_->DestroyContext();
 }
@@ -216,6 +235,7 @@ bool GlDevice::Initialise(const D3DPRESENT_PARAMETERS& params) {
     return false;
   }
   if (!BuildProgram()) return false;
+  if (!BuildPresentProgram()) return false;
   gl_.GenVertexArrays(1, &vao_);
   gl_.BindVertexArray(vao_);
   gl_.GenBuffers(1, &vbo_);
@@ -261,6 +281,44 @@ bool GlDevice::BuildProgram() {
   vertexShader_ = CompileShader(GL_VERTEX_SHADER, "", kVertexShader);
   // The variant of the device's default states: if it builds, every variant does.
   return vertexShader_ != 0 && Variant(ShaderKey()) != nullptr;
+}
+
+bool GlDevice::BuildPresentProgram() {
+  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, "", kPresentVertexShader);
+  const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, "", kPresentFragmentShader);
+  if (vertex != 0 && fragment != 0) {
+    presentProgram_ = gl_.CreateProgram();
+    gl_.AttachShader(presentProgram_, vertex);
+    gl_.AttachShader(presentProgram_, fragment);
+    gl_.LinkProgram(presentProgram_);
+    gl_.DetachShader(presentProgram_, vertex);
+    gl_.DetachShader(presentProgram_, fragment);
+  }
+  if (vertex != 0) gl_.DeleteShader(vertex);
+  if (fragment != 0) gl_.DeleteShader(fragment);
+  GLint linked = 0;
+  if (presentProgram_ != 0) gl_.GetProgramiv(presentProgram_, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    std::fprintf(stderr, "OpenGL 3.3: the program that shows the picture does not build\n");
+    return false;
+  }
+  gl_.UseProgram(presentProgram_);
+  gl_.Uniform1i(gl_.GetUniformLocation(presentProgram_, "uPicture"), 0);
+  gl_.UseProgram(0);
+  // Point sampling when the window has the picture's size (every pixel exactly one of the
+  // picture's), bilinear when it is scaled.
+  GLuint samplers[2] = {};
+  gl_.GenSamplers(2, samplers);
+  presentNearest_ = samplers[0];
+  presentLinear_ = samplers[1];
+  for (GLuint sampler : samplers) {
+    const GLint filter = sampler == presentNearest_ ? GL_NEAREST : GL_LINEAR;
+    gl_.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, filter);
+    gl_.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, filter);
+    gl_.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    gl_.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  }
+  return true;
 }
 
 uint32_t GlDevice::ShaderKey() const {
@@ -317,29 +375,18 @@ bool GlDevice::BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DF
   height_ = height;
   gl_.GenFramebuffers(1, &framebuffer_);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-  gl_.GenRenderbuffers(1, &colourBuffer_);
-  gl_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-  gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+  // A texture rather than a renderbuffer: the present samples it to scale the picture.
+  gl_.GenTextures(1, &colourTexture_);
+  gl_.BindTexture(GL_TEXTURE_2D, colourTexture_);
+  gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, nullptr);
+  gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  gl_.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture_, 0);
+  // The depth buffer is made when the first draw tests depth: the scenes never do, and a
+  // software rasteriser takes slower paths for a framebuffer that has one.
   hasDepth_ = false;
-  if (depth && depthFormat != D3DFMT_UNKNOWN) {
-    gl_.GenRenderbuffers(1, &depthBuffer_);
-    gl_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-    const GLenum storage = DepthStorage(depthFormat);
-    gl_.RenderbufferStorage(GL_RENDERBUFFER, storage, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-    const GLenum attachment = storage == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthBuffer_);
-    if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      // Not every driver renders into 32-bit integer depth; 24 bits serve the same purpose.
-      gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(width),
-                              static_cast<GLsizei>(height));
-      if (attachment != GL_DEPTH_ATTACHMENT) {
-        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, 0);
-        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
-      }
-    }
-    hasDepth_ = true;
-  }
+  depthFormat_ = depth ? depthFormat : D3DFMT_UNKNOWN;
+  pendingDepthClear_ = 1.0f;
   if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
   gl_.Viewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
   // The back buffer has no alpha of its own (X8R8G8B8): its alpha stays 1 and is never written.
@@ -347,18 +394,44 @@ bool GlDevice::BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DF
   gl_.DepthMask(GL_TRUE);
   gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   gl_.ClearDepth(1.0);
-  gl_.Clear(GL_COLOR_BUFFER_BIT | (hasDepth_ ? GL_DEPTH_BUFFER_BIT : 0));
+  gl_.Clear(GL_COLOR_BUFFER_BIT);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   pipelineDirty_ = true;
+  return true;
+}
+
+bool GlDevice::EnsureDepthBuffer() {
+  if (hasDepth_) return true;
+  if (depthFormat_ == D3DFMT_UNKNOWN || framebuffer_ == 0) return false;
+  const GLsizei width = static_cast<GLsizei>(width_), height = static_cast<GLsizei>(height_);
+  gl_.GenRenderbuffers(1, &depthBuffer_);
+  gl_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+  const GLenum storage = DepthStorage(depthFormat_);
+  gl_.RenderbufferStorage(GL_RENDERBUFFER, storage, width, height);
+  const GLenum attachment = storage == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+  gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthBuffer_);
+  if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    // Not every driver renders into 32-bit integer depth; 24 bits serve the same purpose.
+    gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    if (attachment != GL_DEPTH_ATTACHMENT) {
+      gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, 0);
+      gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+    }
+  }
+  hasDepth_ = true;
+  // It holds what the last clear before it asked for (the far plane when none did).
+  gl_.ClearDepth(static_cast<double>(pendingDepthClear_));
+  gl_.DepthMask(GL_TRUE);
+  gl_.Clear(GL_DEPTH_BUFFER_BIT);
   return true;
 }
 
 void GlDevice::DestroyBackBuffer() {
   gl_.BindFramebuffer(GL_FRAMEBUFFER, 0);
   if (framebuffer_ != 0) gl_.DeleteFramebuffers(1, &framebuffer_);
-  if (colourBuffer_ != 0) gl_.DeleteRenderbuffers(1, &colourBuffer_);
   if (depthBuffer_ != 0) gl_.DeleteRenderbuffers(1, &depthBuffer_);
-  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+  if (colourTexture_ != 0) gl_.DeleteTextures(1, &colourTexture_);
+  framebuffer_ = colourTexture_ = depthBuffer_ = 0;
   width_ = height_ = 0;
   hasDepth_ = false;
 }
@@ -504,7 +577,7 @@ void GlDevice::ApplyPipeline() {
   } else {
     gl_.Disable(GL_BLEND);
   }
-  if (hasDepth_ && renderStates_[D3DRS_ZENABLE]) {
+  if (renderStates_[D3DRS_ZENABLE] && EnsureDepthBuffer()) {
     gl_.Enable(GL_DEPTH_TEST);
     gl_.DepthFunc(CompareFunction(renderStates_[D3DRS_ZFUNC]));
   } else {
@@ -655,6 +728,7 @@ HRESULT GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flag
                    static_cast<float>(colour & 0xFF) / 255.0f, 1.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
+  if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_) pendingDepthClear_ = z;
   if ((flags & D3DCLEAR_ZBUFFER) && hasDepth_) {
     gl_.ClearDepth(static_cast<double>(z));
     gl_.DepthMask(GL_TRUE);  // clearing ignores the write switch, as on the original device
@@ -680,19 +754,34 @@ void GlDevice::ComposeSurface(const PresentationSurface& surface) {
   surface.PixelSize(&drawableWidth, &drawableHeight);
   const std::vector<PixelRect>& pictureAreas = surface.PictureAreas();
   gl_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   gl_.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   auto toGl = [&](const PixelRect& target) {
     // OpenGL counts rows from the bottom of the drawable.
     return PixelRect{target.x, static_cast<int32_t>(drawableHeight - (target.y + target.h)), target.w, target.h};
   };
-  auto blit = [&](const PixelRect& target) {
+  // The picture is drawn as a textured rectangle rather than blitted: a software rasteriser
+  // scales it for much less than a framebuffer blit costs, to within one level of the same pixels.
+  auto show = [&](const PixelRect& target) {
     if (target.w <= 0 || target.h <= 0 || width_ == 0 || height_ == 0) return;
     const PixelRect at = toGl(target);
     const bool sameSize = static_cast<uint32_t>(target.w) == width_ && static_cast<uint32_t>(target.h) == height_;
-    gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), at.x, at.y, at.x + at.w,
-                        at.y + at.h, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    gl_.Viewport(at.x, at.y, at.w, at.h);
+    gl_.UseProgram(presentProgram_);
+    gl_.BindTexture(GL_TEXTURE_2D, colourTexture_);
+    gl_.BindSampler(0, sameSize ? presentNearest_ : presentLinear_);
+    gl_.Disable(GL_BLEND);
+    gl_.Disable(GL_DEPTH_TEST);
+    gl_.Disable(GL_CULL_FACE);
+    // The rectangle's corners come from the vertex numbers; the stream's arrays (each draw
+    // sets them again) must not be read past their end.
+    for (GLuint attribute = 0; attribute < 3; ++attribute) gl_.DisableVertexAttribArray(attribute);
+    gl_.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    // Drawing goes on into the back buffer: nothing of it stays bound to be sampled.
+    gl_.BindTexture(GL_TEXTURE_2D, 0);
+    gl_.BindSampler(0, sampler_);
+    gl_.UseProgram(current_ != nullptr ? current_->program : 0);
+    pipelineDirty_ = true;
   };
   if (pictureAreas.empty() && drawableWidth > 0 && drawableHeight > 0 && width_ > 0 && height_ > 0) {
     // One picture: only the bars are cleared, since a software rasteriser pays for every
@@ -701,12 +790,12 @@ void GlDevice::ComposeSurface(const PresentationSurface& surface) {
                                             static_cast<int32_t>(width_), static_cast<int32_t>(height_));
     const PixelRect at = toGl(picture);
     ClearWindowBars(at.x, at.y, at.w, at.h, drawableWidth, drawableHeight);
-    blit(picture);
+    show(picture);
   } else if (!CoversSurface(pictureAreas, drawableWidth, drawableHeight)) {
     // Several monitors: black everywhere, the picture on each.
     gl_.Clear(GL_COLOR_BUFFER_BIT);
   }
-  for (const PixelRect& area : pictureAreas) blit(area);
+  for (const PixelRect& area : pictureAreas) show(area);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   // The first time the context meets a window its viewport becomes that window's size:

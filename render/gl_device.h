@@ -99,6 +99,8 @@ class GlDevice : public GraphicsDevice {
   void ApplyPipeline();
   bool BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DFORMAT depthFormat);
   void DestroyBackBuffer();
+  bool EnsureDepthBuffer();
+  bool BuildPresentProgram();
   void ResetStates(bool depthEnabled);
   void ApplyStates();
   void PrepareTexture(Texture* texture);
@@ -116,10 +118,13 @@ class GlDevice : public GraphicsDevice {
   ShaderVariant* current_ = nullptr;
   Matrix4 wvp_;
   uint32_t transformRevision_ = 1;
-  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+  GLuint framebuffer_ = 0, colourTexture_ = 0, depthBuffer_ = 0;
+  GLuint presentProgram_ = 0, presentNearest_ = 0, presentLinear_ = 0;
   size_t vboCapacity_ = 0, vboOffset_ = 0;
   uint32_t width_ = 0, height_ = 0;
-  bool hasDepth_ = false;
+  bool hasDepth_ = false;  // the depth buffer exists (it is made at the first draw that tests depth)
+  D3DFORMAT depthFormat_ = D3DFMT_UNKNOWN;  // none when the back buffer has no depth
+  float pendingDepthClear_ = 1.0f;  // what a depth buffer made now must hold
 
   uint32_t renderStates_[D3DRS_MAX] = {};
   uint32_t stageStates_[D3DTSS_MAX] = {};  // stage 0; other stages are not drawn with

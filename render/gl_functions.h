@@ -38,6 +38,7 @@ namespace qh {
   X(PFNGLBINDSAMPLERPROC, BindSampler, glBindSampler)                        \
   X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri, glSamplerParameteri)      \
   X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers, glGenFramebuffers)            \
+  X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D, glFramebufferTexture2D) \
   X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers, glDeleteFramebuffers)   \
   X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer, glBindFramebuffer)            \
   X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer, glFramebufferRenderbuffer) \

@@ -617,6 +617,20 @@ TEST_F(GlPixels, DepthTestKeepsTheNearerQuadWhenSwitchedOn) {
   EXPECT_RGB_NEAR(At(400, 300), 255, 0, 0, 0);
 }
 
+// The depth buffer is made at the first draw that tests depth: a clear asked for before then
+// must still be what that draw meets.
+TEST_F(GlPixels, ADepthClearBeforeTheFirstDepthTestedDrawHolds) {
+  SetFrameStates();
+  SetBlendMode(Opaque);
+  BindTexture(nullptr);
+  Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 0.0f, 0);
+  EnableFeature(DepthTest);
+  const Vec2 t{0, 0};
+  DrawQuad({100, -100, 20}, {100, 100, 20}, {-100, 100, 20}, {-100, -100, 20}, t, t, t, t, 0xFF00FF00);
+  Read();
+  EXPECT_RGB_NEAR(At(400, 300), 0, 0, 0, 0);
+}
+
 TEST_F(GlPixels, PresentScalesIntoAWideWindowWithBlackBars) {
   Close();
   Open(1280, 720);

@@ -42,6 +42,8 @@ constexpr const char* kUsage =
     "  --at LIST           frames to write, e.g. 0,30,59, or all (default: the last)\n"
     "  --wav FILE          write the run's sound (44100 Hz, 16-bit stereo, MS x N long)\n"
     "  --mix               mix the run's sound as --wav does, keeping none of it (long runs)\n"
+    "  --window WxH        present into a window of that size, as on a larger screen (default\n"
+    "                      800x600); --png then writes what the window shows\n"
     "The saver's settings for this run: --scene-delay D, --volume N, --[no-]clock,\n"
     "--[no-]day-cycle, --[no-]music, --[no-]nature-sounds, --start-scene N (see quiet-highland --help).\n";
 
@@ -56,6 +58,7 @@ struct Options {
   bool atGiven = false;
   std::vector<uint32_t> at;
   std::string wavFile;
+  int32_t windowWidth = 800, windowHeight = 600;
   bool mixOnly = false;
   qh::SettingOverrides settings;  // the saver's own settings options, for this run
 };
@@ -181,6 +184,14 @@ Options ParseOptions(int argc, char** argv) {
         options.at.push_back(static_cast<uint32_t>(number));
         from = comma + 1;
       }
+    } else if (name == "--window") {
+      unsigned w = 0, h = 0;
+      char tail = 0;
+      if (std::sscanf(value, "%5ux%5u%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192) {
+        BadUsage("--window needs a size like 1920x1080 (1 to 8192 each way)");
+      }
+      options.windowWidth = static_cast<int32_t>(w);
+      options.windowHeight = static_cast<int32_t>(h);
     } else if (name == "--wav") {
       if (*value == '\0') BadUsage("--wav needs a file name");
       options.wavFile = std::filesystem::absolute(value).string();
@@ -305,7 +316,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   SDL_Window* window =
-      SDL_CreateWindow("quiet-highland-render", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+      SDL_CreateWindow("quiet-highland-render", 0, 0, options.windowWidth, options.windowHeight,
+                       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (window == nullptr) {
     std::fprintf(stderr, "quiet-highland-render: no window: %s\n", SDL_GetError());
     SDL_Quit();
@@ -329,7 +341,10 @@ int main(int argc, char** argv) {
     auto* device = dynamic_cast<GlDevice*>(Device);
     uint32_t width = 0, height = 0;
     const std::string file = FormatPattern(options.pngPattern, frame);
-    if (device == nullptr || !device->ReadBackBuffer(&rgba, &width, &height)) {
+    const bool screen = options.windowWidth != 800 || options.windowHeight != 600;
+    const bool read = device != nullptr && (screen ? device->ReadWindow(&rgba, &width, &height)
+                                                   : device->ReadBackBuffer(&rgba, &width, &height));
+    if (!read) {
       std::fprintf(stderr, "quiet-highland-render: could not read frame %u back\n", frame);
       status = 1;
     } else if (!WritePng(file, rgba, width, height, &rgb)) {
