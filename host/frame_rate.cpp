@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace qh {
 
@@ -34,6 +35,11 @@ int32_t ChooseFrameRate(const FrameRateInputs& inputs) {
   if (IsSoftwareRenderer(inputs.renderer)) rate = std::min(rate, kSoftwareFrameRate);
   if (inputs.onBattery) rate = std::min(rate, kBatteryFrameRate);
   return rate;
+}
+
+void LimitSoftwareRasteriserThreads(std::optional<int32_t> maxFps) {
+  if (maxFps && (*maxFps == 0 || *maxFps > kSoftwareFrameRate)) return;
+  setenv("LP_NUM_THREADS", "1", 0);
 }
 
 }  // namespace qh

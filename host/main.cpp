@@ -9,6 +9,7 @@
 
 #include "host/application.h"
 #include "host/events.h"
+#include "host/frame_rate.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"
 #include "host/message_box.h"
@@ -203,6 +204,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  LimitSoftwareRasteriserThreads(options.maxFps);
   InstallQuitSignalHandlers();
   const int desktop = RunOnDesktop(options);
   if (desktop >= 0) return desktop;

@@ -216,8 +216,7 @@ GlDevice::~GlDevice() {
     if (vao_ != 0) gl_.DeleteVertexArrays(1, &vao_);
     if (sampler_ != 0) gl_.DeleteSamplers(1, &sampler_);
     if (presentProgram_ != 0) gl_.DeleteProgram(presentProgram_);
-    const GLuint presentSamplers[2] = {presentNearest_, presentLinear_};
-    if (presentNearest_ != 0) gl_.DeleteSamplers(2, presentSamplers);
+    if (presentSampler_ != 0) gl_.DeleteSamplers(1, &presentSampler_);
   }
   presentation_->DestroyContext();
 }
@@ -305,19 +304,11 @@ bool GlDevice::BuildPresentProgram() {
   gl_.UseProgram(presentProgram_);
   gl_.Uniform1i(gl_.GetUniformLocation(presentProgram_, "uPicture"), 0);
   gl_.UseProgram(0);
-  // Point sampling when the window has the picture's size (every pixel exactly one of the
-  // picture's), bilinear when it is scaled.
-  GLuint samplers[2] = {};
-  gl_.GenSamplers(2, samplers);
-  presentNearest_ = samplers[0];
-  presentLinear_ = samplers[1];
-  for (GLuint sampler : samplers) {
-    const GLint filter = sampler == presentNearest_ ? GL_NEAREST : GL_LINEAR;
-    gl_.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, filter);
-    gl_.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, filter);
-    gl_.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    gl_.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  }
+  gl_.GenSamplers(1, &presentSampler_);
+  gl_.SamplerParameteri(presentSampler_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  gl_.SamplerParameteri(presentSampler_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  gl_.SamplerParameteri(presentSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  gl_.SamplerParameteri(presentSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   return true;
 }
 
@@ -760,16 +751,22 @@ void GlDevice::ComposeSurface(const PresentationSurface& surface) {
     // OpenGL counts rows from the bottom of the drawable.
     return PixelRect{target.x, static_cast<int32_t>(drawableHeight - (target.y + target.h)), target.w, target.h};
   };
-  // The picture is drawn as a textured rectangle rather than blitted: a software rasteriser
-  // scales it for much less than a framebuffer blit costs, to within one level of the same pixels.
+  // At the picture's own size it is copied. Scaled, it is drawn as a textured rectangle
+  // rather than blitted: a software rasteriser scales it for less than a scaling blit costs,
+  // to within one level of the same pixels.
   auto show = [&](const PixelRect& target) {
     if (target.w <= 0 || target.h <= 0 || width_ == 0 || height_ == 0) return;
     const PixelRect at = toGl(target);
-    const bool sameSize = static_cast<uint32_t>(target.w) == width_ && static_cast<uint32_t>(target.h) == height_;
+    if (static_cast<uint32_t>(target.w) == width_ && static_cast<uint32_t>(target.h) == height_) {
+      gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+      gl_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), at.x, at.y, at.x + at.w,
+                          at.y + at.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+      return;
+    }
     gl_.Viewport(at.x, at.y, at.w, at.h);
     gl_.UseProgram(presentProgram_);
     gl_.BindTexture(GL_TEXTURE_2D, colourTexture_);
-    gl_.BindSampler(0, sameSize ? presentNearest_ : presentLinear_);
+    gl_.BindSampler(0, presentSampler_);
     gl_.Disable(GL_BLEND);
     gl_.Disable(GL_DEPTH_TEST);
     gl_.Disable(GL_CULL_FACE);

@@ -119,7 +119,7 @@ class GlDevice : public GraphicsDevice {
   Matrix4 wvp_;
   uint32_t transformRevision_ = 1;
   GLuint framebuffer_ = 0, colourTexture_ = 0, depthBuffer_ = 0;
-  GLuint presentProgram_ = 0, presentNearest_ = 0, presentLinear_ = 0;
+  GLuint presentProgram_ = 0, presentSampler_ = 0;  // what scales the picture into a window
   size_t vboCapacity_ = 0, vboOffset_ = 0;
   uint32_t width_ = 0, height_ = 0;
   bool hasDepth_ = false;  // the depth buffer exists (it is made at the first draw that tests depth)
