@@ -125,13 +125,11 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
     MemoryKinds atPeak;
     for (uint32_t frame = 1; frame <= frames; ++frame) {
       RenderFrame();
-      if (std::getenv("QH_EXP_TRIM")) malloc_trim(0);
       const long rss = StatusKilobytes("VmRSS");
       const long hwmNow = StatusKilobytes("VmHWM");
       if (hwmNow > hwm) {
         hwm = hwmNow;
         hwmFrame = frame;
-        if (std::getenv("QH_EXP_LOG")) std::fprintf(stderr, "frame %u hwm %.1f rss %.1f\n", frame, hwm / 1024.0, rss / 1024.0);
       }
       if (rss > highest) {
         highest = rss;
