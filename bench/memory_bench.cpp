@@ -8,6 +8,8 @@
 // and its resident pages booked by kind (the peak_* counters): the graphics driver's
 // libraries (libLLVM, the Mesa driver) and every other mapped file, the heap, the other
 // anonymous memory (large blocks, textures, thread stacks and arenas).
+// At the same point the allocator's own account is taken (peak_malloc_*: in use, freed but
+// kept, in mappings of their own), and peak_frame names the frame that last raised VmHWM.
 // QH_BENCH_SMAPS=FILE also copies /proc/self/smaps there at every new highest point, so the
 // mappings behind the peak can be read one by one afterwards.
 #include <benchmark/benchmark.h>
@@ -96,7 +98,7 @@ MemoryKinds ReadMemoryKinds() {
   return kinds;
 }
 
-// A copy of /proc/self/smaps as it is now, through a fixed buffer (nothing allocated).
+// A copy of /proc/self/smaps as it is now, block by block through a buffer on the stack.
 void CopySmaps(const char* path) {
   FILE* in = std::fopen("/proc/self/smaps", "r");
   FILE* out = in != nullptr ? std::fopen(path, "w") : nullptr;
