@@ -8,7 +8,12 @@
 // and its resident pages booked by kind (the peak_* counters): the graphics driver's
 // libraries (libLLVM, the Mesa driver) and every other mapped file, the heap, the other
 // anonymous memory (large blocks, textures, thread stacks and arenas).
+// At the same point the allocator's own account is taken (peak_malloc_*: in use, freed but
+// kept, in mappings of their own), and peak_frame names the frame that last raised VmHWM.
+// QH_BENCH_SMAPS=FILE also copies /proc/self/smaps there at every new highest point, so the
+// mappings behind the peak can be read one by one afterwards.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cctype>
 #include <cstdio>
@@ -30,6 +35,9 @@ uint32_t RunFrames() {
 struct MemoryKinds {
   double llvm = 0, driver = 0, otherFiles = 0, heap = 0, anonymous = 0, total = 0;
   double librariesWritten = 0;  // pages of mapped files written to (relocations, data): private
+  // The allocator's own account: blocks in use in its heaps and arenas, blocks freed there but
+  // kept (resident when once touched), and blocks in mappings of their own.
+  double heapInUse = 0, heapFree = 0, mapped = 0;
 };
 
 // "start-end perms offset dev inode   path": the first word is two hex numbers and a dash;
@@ -83,12 +91,30 @@ MemoryKinds ReadMemoryKinds() {
     else kinds.anonymous += mb;
   }
   std::fclose(f);
+  const struct mallinfo2 info = mallinfo2();
+  kinds.heapInUse = static_cast<double>(info.uordblks) / (1024.0 * 1024.0);
+  kinds.heapFree = static_cast<double>(info.fordblks) / (1024.0 * 1024.0);
+  kinds.mapped = static_cast<double>(info.hblkhd) / (1024.0 * 1024.0);
   return kinds;
+}
+
+// A copy of /proc/self/smaps as it is now, block by block through a buffer on the stack.
+void CopySmaps(const char* path) {
+  FILE* in = std::fopen("/proc/self/smaps", "r");
+  FILE* out = in != nullptr ? std::fopen(path, "w") : nullptr;
+  if (out != nullptr) {
+    char block[16384];
+    size_t n = 0;
+    while ((n = std::fread(block, 1, sizeof block, in)) > 0) std::fwrite(block, 1, n, out);
+    std::fclose(out);
+  }
+  if (in != nullptr) std::fclose(in);
 }
 
 void BM_MemoryOverALongRun(benchmark::State& state) {
   const uint32_t frames = RunFrames();
   const double kMb = 1.0 / 1024.0;
+  const char* smapsCopy = std::getenv("QH_BENCH_SMAPS");
   for (auto _ : state) {
     HeadlessSaver saver(100);
     if (!saver.Start()) {
@@ -96,14 +122,21 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
       return;
     }
     state.counters["rss_start_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
-    long highest = 0;
+    long highest = 0, hwm = 0;
+    uint32_t hwmFrame = 0;  // the frame in which the peak (VmHWM) was last raised
     MemoryKinds atPeak;
     for (uint32_t frame = 1; frame <= frames; ++frame) {
       RenderFrame();
       const long rss = StatusKilobytes("VmRSS");
+      const long hwmNow = StatusKilobytes("VmHWM");
+      if (hwmNow > hwm) {
+        hwm = hwmNow;
+        hwmFrame = frame;
+      }
       if (rss > highest) {
         highest = rss;
         atPeak = ReadMemoryKinds();
+        if (smapsCopy != nullptr) CopySmaps(smapsCopy);
       }
       if (frame == 100) {
         state.counters["rss_100_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
@@ -113,6 +146,7 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
     state.counters["rss_end_MB"] = static_cast<double>(StatusKilobytes("VmRSS")) * kMb;
     state.counters["peak_end_MB"] = static_cast<double>(StatusKilobytes("VmHWM")) * kMb;
     state.counters["frames"] = frames;
+    state.counters["peak_frame"] = hwmFrame;
     state.counters["peak_llvm_MB"] = atPeak.llvm;
     state.counters["peak_driver_lib_MB"] = atPeak.driver;
     state.counters["peak_other_files_MB"] = atPeak.otherFiles;
@@ -120,6 +154,9 @@ void BM_MemoryOverALongRun(benchmark::State& state) {
     state.counters["peak_anon_MB"] = atPeak.anonymous;
     state.counters["peak_sampled_MB"] = atPeak.total;
     state.counters["peak_files_written_MB"] = atPeak.librariesWritten;
+    state.counters["peak_malloc_used_MB"] = atPeak.heapInUse;
+    state.counters["peak_malloc_free_MB"] = atPeak.heapFree;
+    state.counters["peak_malloc_mapped_MB"] = atPeak.mapped;
     saver.Stop();
   }
 }

@@ -87,7 +87,7 @@ void BM_SoundMemory(benchmark::State& state) {
       std::vector<float> frames;
       std::string why;
       qh::DecodeOggSample(file.c_str(), &frames, &why);
-      sampleBytes += frames.size() * sizeof(float);
+      sampleBytes += frames.size() * sizeof(int16_t);  // as the mixer holds them, in 16 bits
       audio->SampleLoadFrames(std::move(frames), 255);
     }
     const qh::AudioHandle music = audio->StreamCreateFile((kData + "/music.ogg").c_str(), qh::kAudioLoop);

@@ -1,6 +1,7 @@
 #include "render/texture.h"
 
 #include <cstddef>
+#include <new>
 
 namespace qh {
 
@@ -20,17 +21,22 @@ Texture::Texture(uint32_t width, uint32_t height, uint32_t levels, D3DFORMAT for
   if (levels == 0) levels = 1;
   uint32_t w = width;
   uint32_t h = height;
-  const uint32_t bpp = BytesPerTexel(format);
   for (uint32_t i = 0; i < levels; ++i) {
     Level level;
     level.width = w;
     level.height = h;
-    level.bits.assign(static_cast<size_t>(w) * h * bpp, 0);
+    AllocateBits(level);
     levels_.push_back(std::move(level));
     if (w <= 1 && h <= 1) break;
     w = w > 1 ? w / 2 : 1;
     h = h > 1 ? h / 2 : 1;
   }
+}
+
+void Texture::AllocateBits(Level& level) const {
+  const size_t bytes = static_cast<size_t>(level.width) * level.height * BytesPerTexel(format_);
+  level.bits.reset(bytes > 0 ? static_cast<uint8_t*>(std::calloc(bytes, 1)) : nullptr);
+  if (bytes > 0 && level.bits == nullptr) throw std::bad_alloc();
 }
 
 HRESULT Texture::GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const {
@@ -42,14 +48,13 @@ HRESULT Texture::GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const {
 }
 
 void Texture::DropPixels() {
-  for (Level& level : levels_) std::vector<uint8_t>().swap(level.bits);  // clear() would keep the capacity
+  for (Level& level : levels_) level.bits.reset();
   pixelsDropped_ = true;
 }
 
 void Texture::RestorePixels() {
   if (!pixelsDropped_) return;
-  const uint32_t bpp = BytesPerTexel(format_);
-  for (Level& level : levels_) level.bits.assign(static_cast<size_t>(level.width) * level.height * bpp, 0);
+  for (Level& level : levels_) AllocateBits(level);
   pixelsDropped_ = false;
 }
 
@@ -57,7 +62,7 @@ HRESULT Texture::LockRect(uint32_t level, D3DLOCKED_RECT* locked) {
   if (level >= levels_.size() || locked == nullptr) return D3DERR_INVALIDCALL;
   RestorePixels();
   locked->Pitch = static_cast<int32_t>(levels_[level].width * BytesPerTexel(format_));
-  locked->pBits = levels_[level].bits.data();
+  locked->pBits = levels_[level].bits.get();
   return D3D_OK;
 }
 

@@ -4,6 +4,8 @@
 // uploads a level again whenever its revision has changed since the last upload.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "render/d3d_types.h"
@@ -37,7 +39,7 @@ class Texture {
 
   // Direct read access for devices and tests (level must exist); none after DropPixels
   // until RestorePixels or LockRect.
-  const uint8_t* Bits(uint32_t level) const { return levels_[level].bits.data(); }
+  const uint8_t* Bits(uint32_t level) const { return levels_[level].bits.get(); }
 
   // Gives the memory of every level back, for a device that keeps its own copy once it has
   // uploaded them. Sizes, format and revision stay. What was in the levels is gone: should a
@@ -60,11 +62,17 @@ class Texture {
   uint32_t uploadedRevision = 0;
 
  private:
+  struct FreeBits {
+    void operator()(uint8_t* bits) const { std::free(bits); }
+  };
+  // Zeroed by calloc, which leaves a large block's fresh pages untouched: the part of a level
+  // nobody writes (a picture's padding to a power of two) costs no memory of its own.
   struct Level {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> bits;
+    std::unique_ptr<uint8_t, FreeBits> bits;
   };
+  void AllocateBits(Level& level) const;
   std::vector<Level> levels_;
   D3DFORMAT format_;
   uint32_t revision_ = 1;

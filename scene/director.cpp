@@ -1,5 +1,7 @@
 #include "scene/director.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -97,6 +99,11 @@ void BeginSceneChange() {
   std::snprintf(name, sizeof name, "_a_back%i.jpg", d.targetScene);
   if (d.incomingBackground != nullptr && std::strcmp(d.incomingBackground->name, name) == 0) return;
   ReleaseTexture(d.incomingBackground);
+  // A change of scene is where the memory peaks (two pictures and the driver's copies of
+  // them). What the frames before it freed inside the heap (the driver's first-frame work,
+  // the last change's) stays resident until given back, so it is given back first: once a
+  // change, never a frame.
+  malloc_trim(0);
   d.incomingBackground = LoadBackground(d.targetScene);
 }
 

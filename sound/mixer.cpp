@@ -82,9 +82,18 @@ void Mixer::DecodeAhead() {
   if (music != nullptr) music->DecodeAhead();
 }
 
+std::vector<int16_t> QuantizeFrames(const std::vector<float>& frames) {
+  std::vector<int16_t> out(frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const float v = std::clamp(frames[i], -1.0f, 1.0f) * 32767.0f;
+    out[i] = static_cast<int16_t>(v >= 0.0f ? v + 0.5f : v - 0.5f);
+  }
+  return out;
+}
+
 void Mixer::MixVoice(MixerVoice& voice, float* out, int32_t frames) {
   const MixerSample& sample = samples_[voice.sample];
-  const float* data = sample.frames.data();
+  const int16_t* data = sample.frames.data();
   const size_t length = sample.frames.size() / 2;
   float left = 0.0f, right = 0.0f;
   PanGains(voice.volume * sampleVolume, voice.pan, &left, &right);
@@ -99,11 +108,11 @@ void Mixer::MixVoice(MixerVoice& voice, float* out, int32_t frames) {
       at = static_cast<size_t>(voice.position);
     }
     const float t = static_cast<float>(voice.position - double(at));
-    float l = data[2 * at], r = data[2 * at + 1];
+    float l = float(data[2 * at]) * kSampleStep, r = float(data[2 * at + 1]) * kSampleStep;
     if (t != 0.0f) {
       const size_t next = at + 1 < length ? at + 1 : (voice.loop ? 0 : at);
-      l += (data[2 * next] - l) * t;
-      r += (data[2 * next + 1] - r) * t;
+      l += (float(data[2 * next]) * kSampleStep - l) * t;
+      r += (float(data[2 * next + 1]) * kSampleStep - r) * t;
     }
     out[2 * i] += l * left;
     out[2 * i + 1] += r * right;

@@ -17,8 +17,13 @@ constexpr int32_t kMixerSamples = 1024;
 constexpr int32_t kMixBlockFrames = 1024;
 constexpr int32_t kFadeOutFrames = 44100 * 30 / 1000;  // 30 ms
 
+// Samples are held in 16 bits, the output's own resolution: half the memory of float (the
+// bundled nature sounds are 7 MB as float), and what a voice plays differs from the decoded
+// float by at most half a step of the output before its gain.
+constexpr float kSampleStep = 1.0f / 32767.0f;
+
 struct MixerSample {
-  std::vector<float> frames;  // stereo, interleaved, at kMixRate
+  std::vector<int16_t> frames;  // stereo, interleaved, at kMixRate; full scale is 32767
   uint32_t maxPlaybacks = 0;
   int32_t playing = 0;        // voices now sounding it
 };
@@ -33,6 +38,9 @@ struct MixerVoice {
   bool loop = false;
   uint32_t generation = 0;
 };
+
+// Decoded float frames (-1..1, clamped beyond) rounded to the samples' 16 bits.
+std::vector<int16_t> QuantizeFrames(const std::vector<float>& frames);
 
 class Mixer {
  public:

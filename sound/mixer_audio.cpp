@@ -92,19 +92,20 @@ bool MixerAudio::SetGlobalVolumes(int32_t music, int32_t sample, int32_t stream)
 
 AudioHandle MixerAudio::SampleLoad(const char* file, uint32_t maxPlaybacks, uint32_t /*flags*/) {
   if (!initialised_) return 0;
-  MixerSample sample;
+  std::vector<float> frames;
   std::string why;
-  if (!DecodeOggSample(file, &sample.frames, &why)) {
+  if (!DecodeOggSample(file, &frames, &why)) {
     Complain(file, why);
     return 0;
   }
-  return SampleLoadFrames(std::move(sample.frames), maxPlaybacks);
+  return SampleLoadFrames(std::move(frames), maxPlaybacks);
 }
 
 AudioHandle MixerAudio::SampleLoadFrames(std::vector<float> frames, uint32_t maxPlaybacks) {
   if (!initialised_) return 0;
   MixerSample sample;
-  sample.frames = std::move(frames);
+  sample.frames = QuantizeFrames(frames);
+  std::vector<float>().swap(frames);
   sample.maxPlaybacks = maxPlaybacks;
   int32_t index = -1;
   {

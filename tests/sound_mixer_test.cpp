@@ -25,6 +25,9 @@ int16_t Pcm(float v) {
   return static_cast<int16_t>(s >= 0.0f ? s + 0.5f : s - 0.5f);
 }
 
+// What a sample holds of the decoded value `v`: samples are kept in 16 bits.
+float Held(float v) { return float(QuantizeFrames({v})[0]) * kSampleStep; }
+
 // An opened, started mixer over memory.
 struct OfflineMixer {
   OfflineOutput output;
@@ -77,8 +80,8 @@ TEST(SoundMixer, ASampleLandsWhereItWasStartedWithItsGain) {
   ASSERT_EQ(pcm.size(), 400u);
   for (int i = 0; i < 200; ++i) {
     const bool sounding = i >= 100 && i < 150;
-    EXPECT_EQ(pcm[2 * i], sounding ? Pcm(0.5f * 0.5f * 0.8f) : 0) << "frame " << i;
-    EXPECT_EQ(pcm[2 * i + 1], sounding ? Pcm(-0.25f * 0.5f * 0.8f) : 0) << "frame " << i;
+    EXPECT_EQ(pcm[2 * i], sounding ? Pcm(Held(0.5f) * 0.5f * 0.8f) : 0) << "frame " << i;
+    EXPECT_EQ(pcm[2 * i + 1], sounding ? Pcm(Held(-0.25f) * 0.5f * 0.8f) : 0) << "frame " << i;
   }
   EXPECT_EQ(m.audio.ChannelIsActive(channel), 0u);
 }
@@ -89,8 +92,8 @@ TEST(SoundMixer, PanTurnsTheFarSideDown) {
   m.audio.SamplePlayEx(sample, 0, 44100, 100, 100, false);  // right
   m.audio.SamplePlayEx(sample, 0, 44100, 100, -50, false);  // half left
   m.output.Render(10);
-  EXPECT_EQ(m.pcm()[0], Pcm(0.5f));                 // only the second, whole
-  EXPECT_EQ(m.pcm()[1], Pcm(0.5f + 0.5f * 0.5f));   // the first whole, the second at half
+  EXPECT_EQ(m.pcm()[0], Pcm(Held(0.5f)));                     // only the second, whole
+  EXPECT_EQ(m.pcm()[1], Pcm(Held(0.5f) + Held(0.5f) * 0.5f));  // the first whole, the second at half
 }
 
 TEST(SoundMixer, AFrequencyChangesThePace) {
@@ -100,7 +103,7 @@ TEST(SoundMixer, AFrequencyChangesThePace) {
   const AudioHandle sample = m.audio.SampleLoadFrames(ramp, 255);
   const AudioHandle channel = m.audio.SamplePlayEx(sample, 0, 88200, 100, kAudioKeepPan, false);
   m.output.Render(60);
-  EXPECT_EQ(m.pcm()[2 * 10], Pcm(20 / 100.0f));
+  EXPECT_EQ(m.pcm()[2 * 10], Pcm(Held(20 / 100.0f)));
   EXPECT_EQ(m.pcm()[2 * 55], 0);  // twice as fast: over after 50 frames
   EXPECT_EQ(m.audio.ChannelIsActive(channel), 0u);
 }
@@ -189,7 +192,7 @@ TEST(SoundMixer, EachSamplePlaysAtMostItsCapAtOnce) {
   const AudioHandle other = m.audio.SampleLoadFrames(Flat(10, 0.1f, 0.1f), 255);
   EXPECT_NE(m.audio.SamplePlayEx(other, 0, 44100, -1, kAudioKeepPan, false), 0u);
   m.output.Render(1);
-  EXPECT_EQ(m.pcm()[0], Pcm(255 * 0.001f + 0.1f));
+  EXPECT_EQ(m.pcm()[0], Pcm(255 * Held(0.001f) + Held(0.1f)));
   // Once they have ended, the sample plays again; the old handles stay ended.
   m.output.Render(200);
   const AudioHandle again = m.audio.SamplePlayEx(sample, 0, 44100, -1, kAudioKeepPan, false);
@@ -382,18 +385,28 @@ TEST(SoundMixer, FilesThatAreNoFilesOrTooLargeAreRefusedAtOnceWithTheReason) {
   }
 }
 
+// Samples are held in 16 bits: rounded to the nearest step of the output, the same both ways
+// round zero, and clamped at full scale so nothing wraps round.
+TEST(SoundMixer, SamplesAreHeldToTheNearestOutputStep) {
+  const std::vector<int16_t> held = QuantizeFrames({0.0f, 1.0f, -1.0f, 1.5f, -7.0f, 0.5f, -0.5f,
+                                                    0.4f / 32767.0f, 0.6f / 32767.0f, -0.6f / 32767.0f});
+  const std::vector<int16_t> expected = {0, 32767, -32767, 32767, -32767, 16384, -16384, 0, 1, -1};
+  EXPECT_EQ(held, expected);
+  for (float v : {0.123456f, -0.987654f, 0.000015f}) EXPECT_LE(std::fabs(Held(v) - v), 0.5f * kSampleStep) << v;
+}
+
 TEST(SoundMixer, TheEndFadesOutWithin30Ms) {
   Mixer mixer;
   MixerSample sample;
-  sample.frames = Flat(4000, 0.5f, 0.5f);
+  sample.frames = QuantizeFrames(Flat(4000, 0.5f, 0.5f));
   sample.maxPlaybacks = 1;
   mixer.StartVoice(mixer.AddSample(std::move(sample)), 1.0, 1.0f, 0.0f, false);
   std::vector<float> out(2 * 2000);
   mixer.MixFloat(out.data(), 100);
-  EXPECT_FLOAT_EQ(out[0], 0.5f);
+  EXPECT_FLOAT_EQ(out[0], Held(0.5f));
   mixer.BeginFadeOut();
   mixer.MixFloat(out.data(), 2000);
-  EXPECT_FLOAT_EQ(out[0], 0.5f);
+  EXPECT_FLOAT_EQ(out[0], Held(0.5f));
   EXPECT_LT(out[2 * 600], 0.5f * 0.6f);
   EXPECT_GT(out[2 * 600], 0.5f * 0.5f);
   EXPECT_EQ(out[2 * kFadeOutFrames], 0.0f);
