@@ -86,7 +86,8 @@ wait_for_socket() {
   fail "the compositor made no Wayland socket"
 }
 
-# Headless sway with two outputs: HEADLESS-1 1024x768 at 0,0 and HEADLESS-2 1280x720 right of it.
+# Headless sway with $1 outputs (2 unless given): HEADLESS-1 1024x768 at 0,0 and HEADLESS-2
+# 1280x720 right of it.
 start_sway() {
   cat >"$work/sway.conf" <<'EOF'
 output HEADLESS-1 resolution 1024x768 position 0 0
@@ -96,7 +97,7 @@ EOF
   chmod 644 "$work/sway.conf"
   WAYLAND_DISPLAY='' SWAYSOCK='' desktop_command
   "${desktop[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    WLR_HEADLESS_OUTPUTS=2 sway -c "$work/sway.conf" >"$work/compositor.log" 2>&1 &
+    WLR_HEADLESS_OUTPUTS="${1:-2}" sway -c "$work/sway.conf" >"$work/compositor.log" 2>&1 &
   sway_pid=$!
   pids+=($sway_pid)
   wait_for_socket
@@ -273,15 +274,14 @@ case "$case_name" in
     expect_end_within 1 SIGTERM
     ;;
 
-  # A full-screen window over the wallpaper's one output: the compositor should stop its
-  # frame callbacks, and the wallpaper then only ticks. Not in ctest: Debian 12's sway 1.7
-  # goes on calling back a covered (or blanked) background surface about 25 times a second,
-  # and answers no presentation feedback on its headless backend, so there it keeps drawing.
+  # A full-screen window over the wallpaper's one output: the compositor stops its frame
+  # callbacks, and the wallpaper then only ticks. One output only: sway 1.7's headless
+  # outputs can't be switched off (wlroots 0.15 refuses the commit), and a second output
+  # left uncovered would rightly go on drawing.
   covered_wallpaper_rests)
-    start_sway
+    start_sway 1
     start_saver --wallpaper
     wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "no wallpaper"
-    as_desktop swaymsg output HEADLESS-2 disable >/dev/null
     full_screen_window
     sleep 1
     shot HEADLESS-1  # kept for a look (QH_KEEP_WORK=1)
