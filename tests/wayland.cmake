@@ -1,11 +1,10 @@
 # The saver and the wallpaper on Wayland desktops: headless sway as an unprivileged user
 # (two outputs of different sizes, grim, wtype, swaymsg), and weston without the layer shell.
-# The script's covered_wallpaper_rests case is not registered: sway 1.7 keeps sending frame
-# callbacks to a covered wallpaper (see the case).
 set(wayland_cases
   wallpaper_on_two_outputs
   saver_over_a_full_screen_window
   outputs_come_and_go
+  covered_wallpaper_rests
   unseen_wallpaper_ticks
   no_layer_shell_wallpaper
   no_layer_shell_saver_falls_back)

@@ -76,45 +76,77 @@ desktop_command() {
   desktop=("${as_user[@]}" /usr/bin/env -i $(desktop_env) $(session_env))
 }
 
-wait_for_socket() {
-  local i
-  for i in $(seq 100); do
-    WAYLAND_DISPLAY=$(cd "$work/run" && ls wayland-? 2>/dev/null | head -1)
-    [ -n "$WAYLAND_DISPLAY" ] && return 0
-    sleep 0.1
-  done
-  fail "the compositor made no Wayland socket"
-}
-
-# Headless sway with two outputs: HEADLESS-1 1024x768 at 0,0 and HEADLESS-2 1280x720 right of it.
-start_sway() {
-  cat >"$work/sway.conf" <<'EOF'
-output HEADLESS-1 resolution 1024x768 position 0 0
-output HEADLESS-2 resolution 1280x720 position 1024 0
-output HEADLESS-3 resolution 800x600 position 2304 0
-EOF
-  chmod 644 "$work/sway.conf"
-  WAYLAND_DISPLAY='' SWAYSOCK='' desktop_command
-  "${desktop[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    WLR_HEADLESS_OUTPUTS=2 sway -c "$work/sway.conf" >"$work/compositor.log" 2>&1 &
+# Starts sway with the configuration $1 and the environment after it, and waits until it
+# answers on sockets of its own (a nested sway's parent has its sockets in the same folder).
+launch_sway() {
+  local config=$1 parent_display=${WAYLAND_DISPLAY:-} parent_sock=${SWAYSOCK:-} i
+  shift
+  desktop_command
+  "${desktop[@]}" WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "$@" sway -c "$config" >>"$work/compositor.log" 2>&1 &
   sway_pid=$!
   pids+=($sway_pid)
-  wait_for_socket
-  local i
   for i in $(seq 100); do
-    SWAYSOCK=$(ls "$work"/run/sway-ipc.*.sock 2>/dev/null | head -1)
-    [ -n "$SWAYSOCK" ] && as_desktop swaymsg -t get_outputs >/dev/null 2>&1 && return 0
+    WAYLAND_DISPLAY=$(cd "$work/run" && ls wayland-? 2>/dev/null | grep -vxF "$parent_display" | head -1)
+    SWAYSOCK=$(ls "$work"/run/sway-ipc.*.sock 2>/dev/null | grep -vxF "$parent_sock" | head -1)
+    [ -n "$WAYLAND_DISPLAY" ] && [ -n "$SWAYSOCK" ] && as_desktop swaymsg -t get_outputs >/dev/null 2>&1 && return 0
     sleep 0.1
   done
   fail "sway did not start"
 }
 
+# Sway's outputs $1-1 1024x768 at 0,0, $1-2 1280x720 right of it, and $1-3 800x600 (made later).
+sway_config() {
+  cat >"$work/$2" <<EOF
+output $1-1 resolution 1024x768 position 0 0
+output $1-2 resolution 1280x720 position 1024 0
+output $1-3 resolution 800x600 position 2304 0
+EOF
+  chmod 644 "$work/$2"
+}
+
+# Headless sway with $1 outputs (2 unless given): HEADLESS-1 and HEADLESS-2.
+start_sway() {
+  sway_config HEADLESS sway.conf
+  WAYLAND_DISPLAY='' SWAYSOCK=''
+  launch_sway "$work/sway.conf" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS="${1:-2}"
+}
+
+# Sway with two outputs, WL-1 and WL-2, that are floating windows of a headless sway
+# ($parent_sock): closing such a window unplugs its output, as pulling a monitor's cable
+# does. wlroots 0.15 can't switch off a headless or a nested output (`swaymsg output ...
+# disable` fails on both), so this is the way an output goes away here.
+start_nested_sway() {
+  cat >"$work/parent.conf" <<'EOF'
+output HEADLESS-1 resolution 2600x900 position 0 0
+for_window [app_id="wlroots"] floating enable
+EOF
+  chmod 644 "$work/parent.conf"
+  WAYLAND_DISPLAY='' SWAYSOCK=''
+  launch_sway "$work/parent.conf" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1
+  parent_sock=$SWAYSOCK
+  sway_config WL sway.conf
+  launch_sway "$work/sway.conf" WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2
+}
+
+# Weston, a compositor without the layer shell, full screen on a one-output sway (--sprawl):
+# weston's headless backend has no seat, and SDL 2.26 crashes in SDL_Init without one
+# (libsdl-org/SDL#8898); nested, weston takes sway's seat. Clients then talk to weston
+# ($WAYLAND_DISPLAY), and screenshots of sway's output ($sway_display) show weston's.
 start_weston() {
-  WAYLAND_DISPLAY='' desktop_command
-  "${desktop[@]}" weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --idle-time=0 \
-    >"$work/compositor.log" 2>&1 &
+  start_sway 1
+  sway_display=$WAYLAND_DISPLAY
+  desktop_command
+  "${desktop[@]}" weston --backend=wayland-backend.so --sprawl --use-pixman --idle-time=0 --socket=weston-0 \
+    >"$work/weston.log" 2>&1 &
   pids+=($!)
-  wait_for_socket
+  local i
+  for i in $(seq 100); do
+    [ -S "$work/run/weston-0" ] && as_desktop swaymsg -t get_tree | grep -q '"fullscreen_mode": 1' &&
+      WAYLAND_DISPLAY=weston-0 && return 0
+    sleep 0.1
+  done
+  cat "$work/weston.log" >>"$work/compositor.log"
+  fail "weston did not start full screen in sway"
 }
 
 # Started without a function or subshell in between, so $saver_pid is the program itself.
@@ -258,30 +290,31 @@ case "$case_name" in
     ;;
 
   outputs_come_and_go)
-    start_sway
+    start_nested_sway
     start_saver --wallpaper
-    wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "no picture before the hot-plug"
+    wait_for_sky_on 30 fill WL-1:1024x768 || fail "no picture before the hot-plug"
     as_desktop swaymsg create_output >/dev/null || fail "swaymsg create_output failed"
     # One screenshot taken a second after the output came (comparing takes longer than that).
     sleep 1
-    shows_sky HEADLESS-3 800 600 fill || fail "the new output shows no picture a second after it came"
-    as_desktop swaymsg output HEADLESS-2 disable >/dev/null || fail "swaymsg could not disable an output"
+    shows_sky WL-3 800 600 fill || fail "the new output shows no picture a second after it came"
+    SWAYSOCK=$parent_sock as_desktop swaymsg '[title="wlroots - WL-2"] kill' >/dev/null ||
+      fail "the window of output WL-2 could not be closed"
     sleep 2
+    as_desktop swaymsg -t get_outputs | grep -q '"WL-2"' && fail "output WL-2 is still there"
     alive || fail "the run ended when an output went away"
-    wait_for_sky_on 5 fill HEADLESS-1:1024x768 HEADLESS-3:800x600 || fail "the outputs left show no picture"
+    wait_for_sky_on 5 fill WL-1:1024x768 WL-3:800x600 || fail "the outputs left show no picture"
     kill -TERM "$saver_pid"
     expect_end_within 1 SIGTERM
     ;;
 
-  # A full-screen window over the wallpaper's one output: the compositor should stop its
-  # frame callbacks, and the wallpaper then only ticks. Not in ctest: Debian 12's sway 1.7
-  # goes on calling back a covered (or blanked) background surface about 25 times a second,
-  # and answers no presentation feedback on its headless backend, so there it keeps drawing.
+  # A full-screen window over the wallpaper's one output: the compositor stops its frame
+  # callbacks, and the wallpaper then only ticks. One output only: sway 1.7's headless
+  # outputs can't be switched off (wlroots 0.15 refuses the commit), and a second output
+  # left uncovered would rightly go on drawing.
   covered_wallpaper_rests)
-    start_sway
+    start_sway 1
     start_saver --wallpaper
     wait_for_sky_on 30 fill HEADLESS-1:1024x768 || fail "no wallpaper"
-    as_desktop swaymsg output HEADLESS-2 disable >/dev/null
     full_screen_window
     sleep 1
     shot HEADLESS-1  # kept for a look (QH_KEEP_WORK=1)
@@ -337,18 +370,9 @@ case "$case_name" in
     done
     [ "$(head -1 "$work/saver.err")" = "Quiet Highland: this desktop offers no overlay layer (wlr-layer-shell); the saver covers one output in a full-screen window instead." ] ||
       fail "the fallback was not announced in one line: $(cat "$work/saver.err")"
-    sleep 3
-    if ! alive; then
-      wait "$saver_pid"
-      rc=$?
-      # Debian 12's SDL 2.26 crashes in SDL_Init on weston's headless backend, before any
-      # window exists (a five-line SDL program does the same): nothing of ours to judge.
-      if [ "$rc" -eq 139 ]; then
-        echo "SKIP ($case_name): SDL's Wayland driver crashed in SDL_Init under headless weston (exit $rc)"
-        exit 77
-      fi
-      fail "the saver did not fall back to a full-screen window (exit code $rc)"
-    fi
+    # 1024x768 is 4:3: the letterboxed picture fills weston's output, and sway's under it.
+    WAYLAND_DISPLAY=$sway_display wait_for_sky_on 30 fit HEADLESS-1:1024x768 ||
+      fail "the full-screen window shows no scene"
     kill -TERM "$saver_pid"
     expect_end_within 2 SIGTERM
     [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM"
