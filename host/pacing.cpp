@@ -4,6 +4,21 @@
 
 namespace qh {
 
+namespace {
+// Runs the frame when it is due (and says when the next one will be), else says when it is.
+PaceDecision WhenDue(PacingState* state, int64_t nowMs, int64_t dueMs, int64_t stepMs, PaceAction action) {
+  PaceDecision decision;
+  if (nowMs < dueMs) {
+    decision.wakeAtMs = dueMs;
+    return decision;
+  }
+  state->lastFrameMs = nowMs;
+  decision.action = action;
+  decision.wakeAtMs = nowMs + stepMs;
+  return decision;
+}
+}  // namespace
+
 PaceDecision DecidePace(PacingState* state, int64_t nowMs, int64_t frameIntervalMs, bool seen) {
   frameIntervalMs = std::max<int64_t>(frameIntervalMs, 1);
   if (!state->started) {
@@ -12,34 +27,14 @@ PaceDecision DecidePace(PacingState* state, int64_t nowMs, int64_t frameInterval
     state->lastSeenMs = nowMs;
     state->lastFrameMs = nowMs - frameIntervalMs;
   }
-  PaceDecision decision;
   if (seen) {
     state->lastSeenMs = nowMs;
-    const int64_t due = state->lastFrameMs + frameIntervalMs;
-    if (nowMs >= due) {
-      state->lastFrameMs = nowMs;
-      decision.action = PaceAction::Draw;
-      decision.wakeAtMs = nowMs + frameIntervalMs;
-    } else {
-      decision.wakeAtMs = due;
-    }
-    return decision;
+    return WhenDue(state, nowMs, state->lastFrameMs + frameIntervalMs, frameIntervalMs, PaceAction::Draw);
   }
+  // Until kUnseenAfterMs have passed a callback may still be on its way: nothing runs before.
   const int64_t unseenFrom = state->lastSeenMs + kUnseenAfterMs;
-  if (nowMs < unseenFrom) {
-    // Still waiting for the compositor: a callback may be on its way.
-    decision.wakeAtMs = std::max(unseenFrom, state->lastFrameMs + kUnseenTickMs);
-    return decision;
-  }
-  const int64_t due = std::max(unseenFrom, state->lastFrameMs + kUnseenTickMs);
-  if (nowMs >= due) {
-    state->lastFrameMs = nowMs;
-    decision.action = PaceAction::TickOnly;
-    decision.wakeAtMs = nowMs + kUnseenTickMs;
-  } else {
-    decision.wakeAtMs = due;
-  }
-  return decision;
+  return WhenDue(state, nowMs, std::max(unseenFrom, state->lastFrameMs + kUnseenTickMs), kUnseenTickMs,
+                 PaceAction::TickOnly);
 }
 
 }  // namespace qh

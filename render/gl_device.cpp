@@ -373,6 +373,7 @@ bool GlDevice::BuildBackBuffer(uint32_t width, uint32_t height, bool depth, D3DF
                  GL_UNSIGNED_BYTE, nullptr);
   gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   gl_.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture_, 0);
+  gl_.BindTexture(GL_TEXTURE_2D, 0);  // drawn into, never sampled while it is
   // The depth buffer is made when the first draw tests depth: the scenes never do, and a
   // software rasteriser takes slower paths for a framebuffer that has one.
   hasDepth_ = false;
@@ -719,8 +720,9 @@ HRESULT GlDevice::Clear(uint32_t /*count*/, const void* /*rects*/, uint32_t flag
                    static_cast<float>(colour & 0xFF) / 255.0f, 1.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
-  if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_) pendingDepthClear_ = z;
-  if ((flags & D3DCLEAR_ZBUFFER) && hasDepth_) {
+  if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_) {
+    pendingDepthClear_ = z;  // for the depth buffer, once a draw makes it
+  } else if (flags & D3DCLEAR_ZBUFFER) {
     gl_.ClearDepth(static_cast<double>(z));
     gl_.DepthMask(GL_TRUE);  // clearing ignores the write switch, as on the original device
     pipelineDirty_ = true;
