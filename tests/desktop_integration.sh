@@ -194,18 +194,6 @@ mate_daemon_runs() {
   ! grep -q "command output" "$work/mate.log" || fail "the program wrote to stderr: $(grep "command output" "$work/mate.log")"
 }
 
-# openbox as the window manager (stacking, minimising); its configuration from the system.
-start_openbox() {
-  XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  pids+=($!)
-  local i
-  for i in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
-  # openbox announces itself before it handles requests: wait until it maps a window.
-  "$xhelper" probe >/dev/null || fail "openbox did not start"
-}
 
 # An xlogo window of W x H at X,Y: its top-level window in $frame, its drawing widget in $logo.
 open_xlogo() {
@@ -630,7 +618,7 @@ EOF
 
   covered_window_draws_nothing)
     start_x
-    start_openbox
+    start_openbox "$xhelper"
     open_xlogo 400 300 20 20
     export QH_FRAME_COUNT_FILE=$work/counts
     start_saver -window-id "$logo" --no-clock

@@ -27,6 +27,7 @@ fail() {
   fi
   if [ -s "$work/saver.log" ]; then sed 's/^/  saver: /' "$work/saver.log" >&2; fi
   if [ -s "$work/openbox.log" ]; then sed 's/^/  openbox: /' "$work/openbox.log" >&2; fi
+  if [ -s "$work/xvfb.log" ]; then sed 's/^/  Xvfb: /' "$work/xvfb.log" >&2; fi
   exit 1
 }
 
@@ -54,15 +55,7 @@ start_x() {
   done
   grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -1 "$work/display")"
-  # openbox reads its own configuration from the system's folders, not the test's.
-  XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  pids+=($!)
-  for i in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
-  # openbox announces itself before it handles requests: wait until it maps a window.
-  "$helper" probe >/dev/null || fail "openbox did not start"
+  start_openbox "$helper"
 }
 
 # A user store that points the installation at $1.
