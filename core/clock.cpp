@@ -4,6 +4,12 @@
 
 namespace qh {
 
+int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
 uint32_t MonotonicClock::NowMs() {
   static const auto origin = std::chrono::steady_clock::now();
   const auto elapsed = std::chrono::steady_clock::now() - origin;

@@ -15,6 +15,10 @@ class Clock {
   virtual void FrameEnded() {}
 };
 
+// The system's monotonic clock in nanoseconds, never wrapping: what the host's pacing and
+// its waits are timed with (the animations read CurrentClock instead).
+int64_t MonotonicNs();
+
 // Milliseconds since the first reading, from the system's monotonic clock, cut to 32 bits.
 class MonotonicClock : public Clock {
  public:

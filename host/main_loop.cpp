@@ -45,12 +45,6 @@ int64_t FramePacer::NextFrameStart(int64_t nowNs) {
 }
 
 namespace {
-int64_t MonotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
 // Sleeps until the deadline; a signal cuts the sleep short so a quit request is seen at once.
 void SleepUntil(int64_t deadlineNs) {
   timespec until{};

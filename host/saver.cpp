@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include "host/application.h"
@@ -144,9 +143,7 @@ void NoteFrameTime() {
   }();
   if (file < 0) return;
   static int64_t last = 0;
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const int64_t ns = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+  const int64_t ns = MonotonicNs();
   if (last != 0) {
     char line[32];
     const int n = std::snprintf(line, sizeof line, "%.1f\n", static_cast<double>(ns - last) / 1e6);

@@ -39,11 +39,7 @@ constexpr int32_t kPictureWidth = 800, kPictureHeight = 600;  // the saver's bac
 // (the run goes on). The removal of the output follows within this time.
 constexpr int64_t kClosedOutputGraceMs = 300;
 
-int64_t MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
+int64_t MonotonicMs() { return MonotonicNs() / 1000000; }
 
 // One output and everything made for it, destroyed in the reverse order of creation.
 struct WaylandOutput final : PresentationSurface {

@@ -276,6 +276,23 @@ GLuint GlDevice::CompileShader(GLenum type, const char* defines, const char* sou
   return shader;
 }
 
+GLuint GlDevice::LinkProgram(GLuint vertex, GLuint fragment) {
+  const GLuint program = gl_.CreateProgram();
+  gl_.AttachShader(program, vertex);
+  gl_.AttachShader(program, fragment);
+  gl_.LinkProgram(program);
+  gl_.DetachShader(program, vertex);
+  gl_.DetachShader(program, fragment);
+  GLint linked = 0;
+  gl_.GetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked) return program;
+  char log[1024] = {};
+  gl_.GetProgramInfoLog(program, sizeof log, nullptr, log);
+  std::fprintf(stderr, "OpenGL 3.3: program: %s\n", log);
+  gl_.DeleteProgram(program);
+  return 0;
+}
+
 bool GlDevice::BuildProgram() {
   vertexShader_ = CompileShader(GL_VERTEX_SHADER, "", kVertexShader);
   // The variant of the device's default states: if it builds, every variant does.
@@ -285,19 +302,10 @@ bool GlDevice::BuildProgram() {
 bool GlDevice::BuildPresentProgram() {
   const GLuint vertex = CompileShader(GL_VERTEX_SHADER, "", kPresentVertexShader);
   const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, "", kPresentFragmentShader);
-  if (vertex != 0 && fragment != 0) {
-    presentProgram_ = gl_.CreateProgram();
-    gl_.AttachShader(presentProgram_, vertex);
-    gl_.AttachShader(presentProgram_, fragment);
-    gl_.LinkProgram(presentProgram_);
-    gl_.DetachShader(presentProgram_, vertex);
-    gl_.DetachShader(presentProgram_, fragment);
-  }
+  if (vertex != 0 && fragment != 0) presentProgram_ = LinkProgram(vertex, fragment);
   if (vertex != 0) gl_.DeleteShader(vertex);
   if (fragment != 0) gl_.DeleteShader(fragment);
-  GLint linked = 0;
-  if (presentProgram_ != 0) gl_.GetProgramiv(presentProgram_, GL_LINK_STATUS, &linked);
-  if (!linked) {
+  if (presentProgram_ == 0) {
     std::fprintf(stderr, "OpenGL 3.3: the program that shows the picture does not build\n");
     return false;
   }
@@ -334,19 +342,9 @@ GlDevice::ShaderVariant* GlDevice::Variant(uint32_t key) {
     variant.failed = true;
     return nullptr;
   }
-  const GLuint program = gl_.CreateProgram();
-  gl_.AttachShader(program, vertexShader_);
-  gl_.AttachShader(program, fragment);
-  gl_.LinkProgram(program);
-  gl_.DetachShader(program, fragment);
+  const GLuint program = LinkProgram(vertexShader_, fragment);
   gl_.DeleteShader(fragment);
-  GLint linked = 0;
-  gl_.GetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (!linked) {
-    char log[1024] = {};
-    gl_.GetProgramInfoLog(program, sizeof log, nullptr, log);
-    std::fprintf(stderr, "OpenGL 3.3: program: %s\n", log);
-    gl_.DeleteProgram(program);
+  if (program == 0) {
     variant.failed = true;
     return nullptr;
   }

@@ -93,6 +93,8 @@ class GlDevice : public GraphicsDevice {
   static constexpr uint32_t kShaderVariants = 3 * 3 * 8;
 
   GLuint CompileShader(GLenum type, const char* defines, const char* source);
+  // The program of two compiled shaders (left to the caller), or 0 with the log on stderr.
+  GLuint LinkProgram(GLuint vertex, GLuint fragment);
   bool BuildProgram();
   uint32_t ShaderKey() const;  // the variant the current states draw with
   ShaderVariant* Variant(uint32_t key);  // built on first use; nullptr when it does not build

@@ -55,7 +55,7 @@ bool WriterGone(std::string_view rest) {
 }
 }  // namespace
 
-int OpenRegularFile(const std::string& path, size_t maxBytes, int* error) {
+int OpenRegularFile(const std::string& path, size_t maxBytes, int* error, size_t* size) {
   *error = 0;
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -74,16 +74,19 @@ int OpenRegularFile(const std::string& path, size_t maxBytes, int* error) {
     close(fd);
     return -1;
   }
+  if (size != nullptr) *size = static_cast<size_t>(info.st_size);
   return fd;
 }
 
-bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* bytes, int* error) {
-  const int fd = OpenRegularFile(path, maxBytes, error);
+namespace {
+// Text and binary readers each get their own container, read into once.
+template <typename Bytes>
+bool ReadWhole(const std::string& path, size_t maxBytes, Bytes* bytes, int* error) {
+  size_t size = 0;
+  const int fd = OpenRegularFile(path, maxBytes, error, &size);
   if (fd < 0) return false;
-  struct stat info;
-  if (fstat(fd, &info) != 0) info.st_size = 0;
   bytes->clear();
-  bytes->reserve(static_cast<size_t>(info.st_size));
+  bytes->reserve(size);
   char chunk[65536];
   while (true) {
     const ssize_t got = read(fd, chunk, sizeof chunk);
@@ -98,10 +101,19 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* byte
       *error = EFBIG;
       break;
     }
-    bytes->append(chunk, static_cast<size_t>(got));
+    bytes->insert(bytes->end(), chunk, chunk + got);
   }
   close(fd);
   return *error == 0;
+}
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* bytes, int* error) {
+  return ReadWhole(path, maxBytes, bytes, error);
+}
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes, int* error) {
+  return ReadWhole(path, maxBytes, bytes, error);
 }
 
 std::string FolderOf(const std::string& path) {

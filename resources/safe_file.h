@@ -5,7 +5,9 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qh {
 
@@ -15,11 +17,12 @@ namespace qh {
 // error, EISDIR for a folder, EINVAL for anything else that is not a regular file, EFBIG
 // for a file larger than maxBytes (a file of exactly maxBytes is read).
 bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* bytes, int* error);
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes, int* error);
 // The descriptor ReadRegularFile reads from, for readers that take their own time over a
 // file (the music, decoded as it plays): a regular file of at most maxBytes bytes, opened
-// without blocking and close-on-exec; -1 with *error set as above otherwise. The caller
-// closes it.
-int OpenRegularFile(const std::string& path, size_t maxBytes, int* error);
+// without blocking and close-on-exec, its size at the open in *size when asked; -1 with
+// *error set as above otherwise. The caller closes it.
+int OpenRegularFile(const std::string& path, size_t maxBytes, int* error, size_t* size = nullptr);
 
 // The folder part of a path ("." for a bare name, "/" for a file at the root).
 std::string FolderOf(const std::string& path);

@@ -33,14 +33,10 @@ int OpenSoundFile(const char* path, std::string* why) {
 }
 
 bool ReadSoundFile(const char* path, std::vector<uint8_t>* bytes, std::string* why) {
-  std::string text;
   int error = 0;
-  if (!ReadRegularFile(path, kMaxSoundFileBytes, &text, &error)) {
-    *why = RefusalReason(error);
-    return false;
-  }
-  bytes->assign(text.begin(), text.end());
-  return true;
+  if (ReadRegularFile(path, kMaxSoundFileBytes, bytes, &error)) return true;
+  *why = RefusalReason(error);
+  return false;
 }
 
 bool OpenVorbisFile(const char* path, OggVorbis_File* file, std::string* why) {
