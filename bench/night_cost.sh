@@ -60,7 +60,7 @@ priority=()
 [ -n "${QH_NIGHT_NICE:-}" ] && priority=(nice -n "$QH_NIGHT_NICE")
 
 start_x() {
-  "${priority[@]}" Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  "${priority[@]}" Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   pids+=($xvfb_pid)
   for _ in $(seq 100); do grep -q '^[0-9]' "$work/display" 2>/dev/null && break; sleep 0.1; done

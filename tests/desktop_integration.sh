@@ -51,15 +51,7 @@ defaults='"settings"=hex:00,00,00,00,50,00,00,00,00,01,00,00,00,00,00,00,01,01,0
 source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
-  local i
-  for i in $(seq 100); do
-    grep -q '^[0-9]' "$work/display" 2>/dev/null && break
-    sleep 0.1
-  done
-  grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$work/display")"
+  start_xvfb "${1:-1024x768}"
   root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
 }
 

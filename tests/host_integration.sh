@@ -46,15 +46,7 @@ key='[HKEY_LOCAL_MACHINE\software\quorvale\screensavers\Quiet Highland]'
 source "$(dirname "${BASH_SOURCE[0]}")/saver_process.sh"
 
 start_x() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
-  local i
-  for i in $(seq 100); do
-    if grep -q '^[0-9]' "$work/display" 2>/dev/null && [ "$(wc -l <"$work/display")" -ge 1 ]; then break; fi
-    sleep 0.1
-  done
-  grep -q '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  export DISPLAY=":$(head -1 "$work/display")"
+  start_xvfb 1024x768
   start_openbox "$helper"
 }
 

@@ -1,5 +1,5 @@
 # Sourced by the integration scripts: the clock they time with, waiting for the saver
-# process started into $saver_pid to end, comparing colours, and the window manager.
+# process started into $saver_pid to end, comparing colours, and the X server with its window manager.
 
 now_ms() { date +%s%3N; }
 
@@ -27,28 +27,35 @@ near() {
   done
 }
 
+# A private Xvfb of size $1 ("WIDTHxHEIGHT") on a free display, which becomes $DISPLAY, its
+# log in $work/xvfb.log. Without -noreset the server starts over each time its last client
+# leaves and drops a client that is connecting just then: a short-lived xprop or xwininfo
+# then makes the window manager or a daemon fail to open the display.
+start_xvfb() {
+  Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  local i
+  # The number is written whole once the server listens, then a newline.
+  for i in $(seq 100); do
+    [ "$(wc -l <"$work/display")" -ge 1 ] && break
+    sleep 0.1
+  done
+  grep -q '^[0-9][0-9]*$' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(head -1 "$work/display")"
+}
+
 # openbox on $DISPLAY, its configuration from the system's folders (not the test's), and
 # its log in $work/openbox.log; $1 maps a probe window to see it handle requests (it
-# announces itself before it does). Under a loaded machine openbox has been seen to fail
-# its first connection to a server that had just started and then served every other
-# client: a window manager that died is started again, up to three times.
+# announces itself before it does).
 start_openbox() {
-  local probe=$1 attempt i wm_pid
-  for attempt in 1 2 3; do
-    XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >>"$work/openbox.log" 2>&1 &
-    wm_pid=$!
-    pids+=($wm_pid)
-    for i in $(seq 100); do
-      kill -0 "$wm_pid" 2>/dev/null || break
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-      sleep 0.1
-    done
-    if kill -0 "$wm_pid" 2>/dev/null; then
-      "$probe" probe >/dev/null || fail "openbox did not map a window"
-      return 0
-    fi
-    echo "openbox ended at once (attempt $attempt); starting it again" >>"$work/openbox.log"
-    sleep 0.2
+  local probe=$1 i wm_pid
+  XDG_CONFIG_DIRS=/etc/xdg openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  pids+=($wm_pid)
+  for i in $(seq 100); do
+    kill -0 "$wm_pid" 2>/dev/null || fail "openbox ended at once"
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
   done
-  fail "openbox did not start on $DISPLAY"
+  "$probe" probe >/dev/null || fail "openbox did not map a window"
 }
