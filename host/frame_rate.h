@@ -36,9 +36,9 @@ int32_t ChooseFrameRate(const FrameRateInputs& inputs);
 // Mesa's software rasteriser splits each frame over one thread per core. At the 30 frames a
 // second a software renderer is given, one rasteriser thread beside the main thread keeps up
 // at 1920x1080 and costs a little less CPU in all (a few per cent up to an eighth, measured):
-// the handing over of each frame's tiles and the waiting for them go. Unless --max-fps asks for more (or for the display's
-// refresh), or the user has chosen a count, it is set before any context exists; every other
-// driver ignores it.
+// the handing over of each frame's tiles and the waiting for them go. Unless --max-fps asks
+// for more (or for the display's refresh), or the user has chosen a count, it is set before
+// any context exists; every other driver ignores it.
 void LimitSoftwareRasteriserThreads(std::optional<int32_t> maxFps);
 
 }  // namespace qh
